@@ -1,0 +1,79 @@
+#include "startup.h"
+
+#include "clipboard.h"
+#include "clock.h"
+#include "error_path.h"
+#include "form1.h"
+#include "message_box.h"
+#include "random_source.h"
+#include "version.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QString>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string_view>
+
+namespace hexlark {
+namespace {
+
+constexpr int kNoDisplayStatus = 2;
+
+bool environmentSet(const char *name)
+{
+    const char *value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+// Qt aborts with a core dump when it finds no display; say so plainly instead.
+bool displayReachable(int argc, char *argv[])
+{
+    if (environmentSet("DISPLAY") || environmentSet("WAYLAND_DISPLAY") ||
+        environmentSet("QT_QPA_PLATFORM")) {
+        return true;
+    }
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "-platform" || argument == "--platform" ||
+            argument.starts_with("-platform=") || argument.starts_with("--platform=")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+int run(int argc, char *argv[])
+{
+    if (!displayReachable(argc, argv)) {
+        std::fprintf(stderr, "hexlark: no display to show the window on "
+                             "(neither DISPLAY nor WAYLAND_DISPLAY is set)\n");
+        return kNoDisplayStatus;
+    }
+
+    QApplication::setApplicationName(QLatin1String(kProductName));
+    QApplication::setApplicationVersion(QLatin1String(kDisplayVersion));
+    QApplication::setOrganizationName(QLatin1String(kOrganisation));
+    QApplication::setDesktopFileName(QLatin1String(kDesktopFileName));
+    QApplication app(argc, argv);
+
+    static FatalErrorPath errors;
+    installUncaughtErrorHandler(errors);
+    try {
+        SystemClock clock;
+        ChaChaRandomSource random(readEntropySeed(), clock);
+        SystemClipboard clipboard;
+        QtMessageBox messages;
+        Form1 window(random, clipboard, messages, errors);
+        window.show();
+        return QApplication::exec();
+    } catch (const std::exception &error) {
+        errors.fail(QString::fromLocal8Bit(error.what()));
+    }
+}
+
+} // namespace hexlark

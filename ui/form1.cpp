@@ -1,0 +1,213 @@
+#include "form1.h"
+
+#include "clipboard.h"
+#include "error_path.h"
+#include "form1_design.h"
+#include "generate_address.h"
+#include "message_box.h"
+#include "random_source.h"
+#include "text_box.h"
+#include "version.h"
+
+#include <QColor>
+#include <QFont>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
+#include <QPixmapCache>
+#include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
+#include <vector>
+
+namespace hexlark {
+namespace {
+
+QString toQString(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QColor toQColor(design::ColourValue value)
+{
+    return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
+                  static_cast<int>((value >> 16) & 0xFF));
+}
+
+QRect toPixelRect(const design::Rect &twips)
+{
+    return QRect(design::toPixels(twips.left), design::toPixels(twips.top),
+                 design::toPixels(twips.width), design::toPixels(twips.height));
+}
+
+QSize pictureSize()
+{
+    return QSize(design::toPixels(design::kForm1.pictureWidth),
+                 design::toPixels(design::kForm1.pictureHeight));
+}
+
+QPixmap picture()
+{
+    const QString path = toQString(design::kForm1.picture);
+    QPixmap pixmap;
+    if (!QPixmapCache::find(path, &pixmap)) {
+        pixmap.load(path);
+        QPixmapCache::insert(path, pixmap);
+    }
+    return pixmap;
+}
+
+void applyDesign(QWidget &widget, const design::ControlDesign &control)
+{
+    widget.setObjectName(toQString(control.name));
+    widget.setGeometry(toPixelRect(control.twips));
+    widget.setAccessibleName(toQString(control.accessibleName));
+    widget.setAccessibleDescription(toQString(control.accessibleDescription));
+    if (control.font) {
+        QFont font(toQString(control.font->family), control.font->points,
+                   control.font->bold ? QFont::Bold : QFont::Normal);
+        widget.setFont(font);
+    }
+    if (control.textColour) {
+        QPalette palette = widget.palette();
+        palette.setColor(QPalette::WindowText, toQColor(*control.textColour));
+        widget.setPalette(palette);
+    }
+    if (control.transparentBackground) {
+        widget.setAutoFillBackground(false);
+    }
+}
+
+Qt::Alignment toQtAlignment(design::Alignment alignment)
+{
+    switch (alignment) {
+    case design::Alignment::Centred:
+        break;
+    }
+    return Qt::AlignHCenter | Qt::AlignVCenter;
+}
+
+} // namespace
+
+Form1::Form1(RandomSource &random, Clipboard &clipboard, MessageBox &messages, ErrorPath &errors,
+             QWidget *parent)
+    : QWidget(parent), m_random(random), m_clipboard(clipboard), m_messages(messages),
+      m_errors(errors)
+{
+    buildFromDesign();
+    connect(m_command1, &QPushButton::clicked, this, &Form1::command1Click);
+    connect(m_command2, &QPushButton::clicked, this, &Form1::command2Click);
+    connect(m_command3, &QPushButton::clicked, this, &Form1::command3Click);
+    load();
+}
+
+void Form1::buildFromDesign()
+{
+    setObjectName(toQString(design::kForm1.name));
+    setWindowTitle(toQString(design::kForm1.title));
+    setFixedSize(design::toPixels(design::kForm1.clientWidth),
+                 design::toPixels(design::kForm1.clientHeight));
+    setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+
+    std::vector<std::pair<int, QWidget *>> focusChain;
+    for (const design::ControlDesign &control : design::kControls) {
+        const QString caption = toQString(control.caption);
+        const Qt::Alignment alignment = toQtAlignment(control.alignment);
+        QWidget *widget = nullptr;
+        switch (control.kind) {
+        case design::ControlKind::Label: {
+            auto *label = new QLabel(caption, this);
+            label->setAlignment(alignment);
+            label->setFocusPolicy(Qt::NoFocus);
+            widget = label;
+            break;
+        }
+        case design::ControlKind::TextBox: {
+            auto *box = new QLineEdit(caption, this);
+            box->setAlignment(alignment);
+            widget = box;
+            break;
+        }
+        case design::ControlKind::PushButton: {
+            auto *button = new QPushButton(caption, this);
+            // Enter and Escape belong to no button.
+            button->setAutoDefault(false);
+            button->setDefault(false);
+            widget = button;
+            break;
+        }
+        }
+        applyDesign(*widget, control);
+        if (widget->focusPolicy() != Qt::NoFocus) {
+            focusChain.emplace_back(control.tabIndex, widget);
+        }
+    }
+
+    std::ranges::sort(focusChain, {}, &std::pair<int, QWidget *>::first);
+    for (std::size_t i = 1; i < focusChain.size(); ++i) {
+        QWidget::setTabOrder(focusChain[i - 1].second, focusChain[i].second);
+    }
+    focusChain.front().second->setFocus();
+
+    m_text1 = findChild<QLineEdit *>(QStringLiteral("Text1"));
+    m_command1 = findChild<QPushButton *>(QStringLiteral("Command1"));
+    m_command2 = findChild<QPushButton *>(QStringLiteral("Command2"));
+    m_command3 = findChild<QPushButton *>(QStringLiteral("Command3"));
+
+    if (QScreen *where = screen()) {
+        move(where->availableGeometry().center() - rect().center());
+    }
+}
+
+void Form1::paintEvent(QPaintEvent * /*event*/)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), toQColor(design::kForm1.background));
+    // The picture keeps its own pixel size, whatever resolution its file records.
+    painter.drawPixmap(QRect(QPoint(0, 0), pictureSize()), picture());
+}
+
+void Form1::load()
+{
+    if (!lockTextBox(*m_text1)) {
+        m_errors.fail(tr("cannot make the address box read-only"));
+        return;
+    }
+    command1Click();
+}
+
+bool Form1::command1Click()
+{
+    const QString address = QString::fromStdString(GenerateAddress(m_random));
+    if (!setTextBoxText(*m_text1, address)) {
+        m_errors.fail(tr("cannot show the new address"));
+        return false;
+    }
+    return true;
+}
+
+bool Form1::command3Click()
+{
+    if (!m_clipboard.clear()) {
+        m_errors.fail(tr("cannot clear the clipboard"));
+        return false;
+    }
+    if (!m_clipboard.setText(m_text1->text())) {
+        m_errors.fail(tr("cannot put the address on the clipboard"));
+        return false;
+    }
+    return true;
+}
+
+bool Form1::command2Click()
+{
+    m_messages.show(tr("%1 v%2, by %3")
+                        .arg(QLatin1String(kProductName), QLatin1String(kShortVersion),
+                             QLatin1String(kAuthor)),
+                    tr("About"));
+    return true;
+}
+
+} // namespace hexlark

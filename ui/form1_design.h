@@ -1,0 +1,144 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string_view>
+
+// The design of the main window: every position and size in twips
+// (1/1440 inch), as the window was laid out. Pixels are derived from these
+// figures, never written down a second time.
+namespace hexlark::design {
+
+inline constexpr int kTwipsPerInch = 1440;
+inline constexpr int kDesignDpi = 96;
+inline constexpr int kTwipsPerPixel = kTwipsPerInch / kDesignDpi;
+
+constexpr int toPixels(int twips)
+{
+    return twips / kTwipsPerPixel;
+}
+
+// Colours as 0x00BBGGRR: blue, green and red bytes, top byte zero.
+using ColourValue = std::uint32_t;
+inline constexpr ColourValue kBlack = 0x00000000;
+inline constexpr ColourValue kGreen = 0x0000FF00;
+
+enum class ControlKind { Label, TextBox, PushButton };
+enum class Alignment { Centred };
+
+struct Rect
+{
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+struct FontDesign
+{
+    std::string_view family{};
+    int points = 0;
+    bool bold = false;
+};
+
+struct ControlDesign
+{
+    std::string_view name{};
+    ControlKind kind = ControlKind::Label;
+    std::string_view caption{};
+    Rect twips{};
+    std::optional<FontDesign> font{}; // none: the platform's default control font
+    std::optional<ColourValue> textColour{}; // none: the platform's standard colours
+    bool transparentBackground = false;
+    Alignment alignment = Alignment::Centred;
+    int tabIndex = 0;
+    std::string_view accessibleName{};
+    std::string_view accessibleDescription{};
+};
+
+struct FormDesign
+{
+    std::string_view name{};
+    std::string_view title{};
+    int clientWidth = 0; // twips
+    int clientHeight = 0;
+    ColourValue background = kBlack;
+    std::string_view picture{}; // resource path, drawn unscaled at the top-left
+    int pictureWidth = 0;     // twips
+    int pictureHeight = 0;
+};
+
+inline constexpr FormDesign kForm1{
+    .name = "Form1",
+    .title = "Hexlark",
+    .clientWidth = 4095,
+    .clientHeight = 2445,
+    .background = kBlack,
+    .picture = ":/hexlark/heading.jpg",
+    .pictureWidth = 4080,
+    .pictureHeight = 2025,
+};
+
+inline constexpr std::array<ControlDesign, 6> kControls{{
+    {.name = "Label2",
+     .kind = ControlKind::Label,
+     .caption = "Vorrel",
+     .twips = {120, 600, 3735, 255},
+     .textColour = kGreen,
+     .transparentBackground = true,
+     .tabIndex = 5,
+     .accessibleName = "Vorrel",
+     .accessibleDescription = "The maker of Hexlark"},
+    {.name = "Label1",
+     .kind = ControlKind::Label,
+     .caption = "http://www.vorrel.example.com/hexlark/",
+     .twips = {120, 840, 3735, 255},
+     .textColour = kGreen,
+     .transparentBackground = true,
+     .tabIndex = 4,
+     .accessibleName = "Web address",
+     .accessibleDescription = "The maker's web address"},
+    {.name = "Text1",
+     .kind = ControlKind::TextBox,
+     .caption = "00-00-00-00-00-00",
+     .twips = {600, 1230, 2790, 390},
+     .font = FontDesign{"Courier New", 12, true},
+     .tabIndex = 0,
+     .accessibleName = "MAC address",
+     .accessibleDescription = "The generated MAC address, read-only"},
+    {.name = "Command1",
+     .kind = ControlKind::PushButton,
+     .caption = "&Generate",
+     .twips = {240, 1800, 1095, 345},
+     .tabIndex = 1,
+     .accessibleName = "Generate",
+     .accessibleDescription = "Generates a new random MAC address"},
+    {.name = "Command3",
+     .kind = ControlKind::PushButton,
+     .caption = "&Copy",
+     .twips = {1320, 1800, 1095, 345},
+     .tabIndex = 2,
+     .accessibleName = "Copy",
+     .accessibleDescription = "Copies the MAC address to the clipboard"},
+    {.name = "Command2",
+     .kind = ControlKind::PushButton,
+     .caption = "&About",
+     .twips = {2400, 1800, 1095, 345},
+     .tabIndex = 3,
+     .accessibleName = "About",
+     .accessibleDescription = "Shows who made Hexlark"},
+}};
+
+constexpr const ControlDesign &control(std::string_view name)
+{
+    for (const ControlDesign &design : kControls) {
+        if (design.name == name) {
+            return design;
+        }
+    }
+    throw std::invalid_argument("no control of that name in the design");
+}
+
+} // namespace hexlark::design
