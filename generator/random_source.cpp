@@ -44,8 +44,7 @@ template <typename Array> void wipe(Array &array)
 
 ChaChaRandomSource::ChaChaRandomSource(const ChaChaKey &seed, const Clock &clock)
     : m_clock(clock), m_key(seed)
-{
-}
+{}
 
 ChaChaRandomSource::~ChaChaRandomSource()
 {

@@ -91,7 +91,8 @@ void ChaCha20Test::everyInputChangesTheBlock()
     for (std::size_t byte = 0; byte < key.size(); ++byte) {
         ChaChaKey other = key;
         other[byte] ^= 0x80;
-        QVERIFY2(hexlark::chacha20Block(other, 0, nonce) != base, qPrintable(QString::number(byte)));
+        QVERIFY2(hexlark::chacha20Block(other, 0, nonce) != base,
+                 qPrintable(QString::number(byte)));
     }
     for (std::size_t byte = 0; byte < nonce.size(); ++byte) {
         ChaChaNonce other = nonce;

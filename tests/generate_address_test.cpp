@@ -25,8 +25,7 @@ const QString kHexDigits = QStringLiteral("0123456789ABCDEF");
 
 bool isAddress(const QString &text)
 {
-    static const QRegularExpression shape(
-        QStringLiteral("\\A[0-9A-F]{2}(-[0-9A-F]{2}){5}\\z"));
+    static const QRegularExpression shape(QStringLiteral("\\A[0-9A-F]{2}(-[0-9A-F]{2}){5}\\z"));
     return shape.match(text).hasMatch();
 }
 

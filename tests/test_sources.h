@@ -52,4 +52,25 @@ private:
     std::vector<char> m_calls;
 };
 
+// The real source on a frozen clock, counting the addresses drawn from it
+// (the generator reseeds six times per address).
+class CountingSource final : public RandomSource
+{
+public:
+    explicit CountingSource(std::uint64_t seed = 1) : m_source(seedFrom(seed), m_clock) {}
+    void Reseed() override
+    {
+        ++m_reseeds;
+        m_source.Reseed();
+    }
+    double NextUniform() override { return m_source.NextUniform(); }
+    int addressesDrawn() const { return m_reseeds / kReseedsPerAddress; }
+
+private:
+    static constexpr int kReseedsPerAddress = 6;
+    FrozenClock m_clock;
+    ChaChaRandomSource m_source;
+    int m_reseeds = 0;
+};
+
 } // namespace hexlark::testing

@@ -203,10 +203,10 @@ bool Form1::command3Click()
 
 bool Form1::command2Click()
 {
-    m_messages.show(tr("%1 v%2, by %3")
-                        .arg(QLatin1String(kProductName), QLatin1String(kShortVersion),
-                             QLatin1String(kAuthor)),
-                    tr("About"));
+    m_messages.show(
+        tr("%1 v%2, by %3")
+            .arg(QLatin1String(kProductName), QLatin1String(kShortVersion), QLatin1String(kAuthor)),
+        tr("About"));
     return true;
 }
 

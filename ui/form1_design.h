@@ -49,7 +49,7 @@ struct ControlDesign
     ControlKind kind = ControlKind::Label;
     std::string_view caption{};
     Rect twips{};
-    std::optional<FontDesign> font{}; // none: the platform's default control font
+    std::optional<FontDesign> font{};        // none: the platform's default control font
     std::optional<ColourValue> textColour{}; // none: the platform's standard colours
     bool transparentBackground = false;
     Alignment alignment = Alignment::Centred;
@@ -66,7 +66,7 @@ struct FormDesign
     int clientHeight = 0;
     ColourValue background = kBlack;
     std::string_view picture{}; // resource path, drawn unscaled at the top-left
-    int pictureWidth = 0;     // twips
+    int pictureWidth = 0;       // twips
     int pictureHeight = 0;
 };
 
