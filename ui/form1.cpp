@@ -11,6 +11,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -48,15 +49,27 @@ QSize pictureSize()
                  design::toPixels(design::kForm1.pictureHeight));
 }
 
-QPixmap picture()
+// The heading at the screen's resolution: QIcon picks the file's @2x twin
+// where the screen has more than one device pixel to a pixel.
+QPixmap picture(qreal devicePixelRatio)
 {
     const QString path = toQString(design::kForm1.picture);
+    const QString key = path + QLatin1Char('@') + QString::number(devicePixelRatio);
     QPixmap pixmap;
-    if (!QPixmapCache::find(path, &pixmap)) {
-        pixmap.load(path);
-        QPixmapCache::insert(path, pixmap);
+    if (!QPixmapCache::find(key, &pixmap)) {
+        pixmap = QIcon(path).pixmap(pictureSize(), devicePixelRatio);
+        QPixmapCache::insert(key, pixmap);
     }
     return pixmap;
+}
+
+QIcon programIcon()
+{
+    QIcon icon;
+    for (const int size : design::kForm1.iconSizes) {
+        icon.addFile(toQString(design::kForm1.iconImages).arg(size), QSize(size, size));
+    }
+    return icon;
 }
 
 void applyDesign(QWidget &widget, const design::ControlDesign &control)
@@ -107,6 +120,7 @@ void Form1::buildFromDesign()
 {
     setObjectName(toQString(design::kForm1.name));
     setWindowTitle(toQString(design::kForm1.title));
+    setWindowIcon(programIcon());
     setFixedSize(design::toPixels(design::kForm1.clientWidth),
                  design::toPixels(design::kForm1.clientHeight));
     setWindowFlag(Qt::WindowMaximizeButtonHint, false);
@@ -166,7 +180,7 @@ void Form1::paintEvent(QPaintEvent * /*event*/)
     QPainter painter(this);
     painter.fillRect(rect(), toQColor(design::kForm1.background));
     // The picture keeps its own pixel size, whatever resolution its file records.
-    painter.drawPixmap(QRect(QPoint(0, 0), pictureSize()), picture());
+    painter.drawPixmap(QRect(QPoint(0, 0), pictureSize()), picture(devicePixelRatioF()));
 }
 
 void Form1::load()

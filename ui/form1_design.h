@@ -68,6 +68,8 @@ struct FormDesign
     std::string_view picture{}; // resource path, drawn unscaled at the top-left
     int pictureWidth = 0;       // twips
     int pictureHeight = 0;
+    std::string_view iconImages{}; // resource path with %1 for the size in pixels
+    std::array<int, 6> iconSizes{};
 };
 
 inline constexpr FormDesign kForm1{
@@ -79,6 +81,8 @@ inline constexpr FormDesign kForm1{
     .picture = ":/hexlark/heading.jpg",
     .pictureWidth = 4080,
     .pictureHeight = 2025,
+    .iconImages = ":/hexlark/icons/hexlark-%1.png",
+    .iconSizes = {16, 24, 32, 48, 64, 128},
 };
 
 inline constexpr std::array<ControlDesign, 6> kControls{{
