@@ -1,0 +1,33 @@
+# Tests of the version record, the desktop integration and the package.
+
+# hexlark_require_program(<variable> <Debian package> <program names...>)
+# The tests below run these programs; a machine without one cannot run them,
+# so configuring stops and names what to install instead of skipping them.
+function(hexlark_require_program variable package)
+    find_program(${variable} NAMES ${ARGN})
+    if(NOT ${variable})
+        list(JOIN ARGN " or " names)
+        message(FATAL_ERROR
+            "The tests need ${names}, which is not installed. On Debian: "
+            "apt-get install ${package}. (-DHEXLARK_BUILD_TESTS=OFF builds without the tests.)")
+    endif()
+endfunction()
+
+# The Windows resources, compiled with windres and read back.
+hexlark_require_program(HEXLARK_WINDRES binutils-mingw-w64-x86-64
+    x86_64-w64-mingw32-windres windres)
+# windres preprocesses with the MinGW compiler; elsewhere lend it this one.
+set(HEXLARK_RC_PREPROCESSOR "")
+if(NOT WIN32 AND CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+    set(HEXLARK_RC_PREPROCESSOR ${CMAKE_CXX_COMPILER})
+endif()
+hexlark_add_test(version_record_test
+    SOURCES version_record_test.cpp
+    LIBS hexlark_resources
+    LABELS resources
+)
+target_compile_definitions(version_record_test PRIVATE
+    HEXLARK_WINDRES="${HEXLARK_WINDRES}"
+    HEXLARK_RC_PREPROCESSOR="${HEXLARK_RC_PREPROCESSOR}"
+    HEXLARK_RC_FILE="${HEXLARK_WINDOWS_RC}"
+)
