@@ -49,16 +49,16 @@ QSize pictureSize()
                  design::toPixels(design::kForm1.pictureHeight));
 }
 
-// The heading at the screen's resolution: QIcon picks the file's @2x twin
-// where the screen has more than one device pixel to a pixel.
+// The heading at the screen's resolution: the @2x drawing wherever a pixel
+// has more than one device pixel, so it stays sharp.
 QPixmap picture(qreal devicePixelRatio)
 {
-    const QString path = toQString(design::kForm1.picture);
-    const QString key = path + QLatin1Char('@') + QString::number(devicePixelRatio);
+    const bool sharp = devicePixelRatio > 1.0;
+    const QString path = toQString(sharp ? design::kForm1.picture2x : design::kForm1.picture);
     QPixmap pixmap;
-    if (!QPixmapCache::find(key, &pixmap)) {
-        pixmap = QIcon(path).pixmap(pictureSize(), devicePixelRatio);
-        QPixmapCache::insert(key, pixmap);
+    if (!QPixmapCache::find(path, &pixmap)) {
+        pixmap.load(path);
+        QPixmapCache::insert(path, pixmap);
     }
     return pixmap;
 }
@@ -180,6 +180,7 @@ void Form1::paintEvent(QPaintEvent * /*event*/)
     QPainter painter(this);
     painter.fillRect(rect(), toQColor(design::kForm1.background));
     // The picture keeps its own pixel size, whatever resolution its file records.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawPixmap(QRect(QPoint(0, 0), pictureSize()), picture(devicePixelRatioF()));
 }
 

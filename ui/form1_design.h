@@ -65,8 +65,9 @@ struct FormDesign
     int clientWidth = 0; // twips
     int clientHeight = 0;
     ColourValue background = kBlack;
-    std::string_view picture{}; // resource path, drawn unscaled at the top-left
-    int pictureWidth = 0;       // twips
+    std::string_view picture{};   // resource path, drawn unscaled at the top-left
+    std::string_view picture2x{}; // the same drawn at twice the resolution
+    int pictureWidth = 0;         // twips
     int pictureHeight = 0;
     std::string_view iconImages{}; // resource path with %1 for the size in pixels
     std::array<int, 6> iconSizes{};
@@ -79,6 +80,7 @@ inline constexpr FormDesign kForm1{
     .clientHeight = 2445,
     .background = kBlack,
     .picture = ":/hexlark/heading.jpg",
+    .picture2x = ":/hexlark/heading@2x.jpg",
     .pictureWidth = 4080,
     .pictureHeight = 2025,
     .iconImages = ":/hexlark/icons/hexlark-%1.png",
