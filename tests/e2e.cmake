@@ -17,3 +17,4 @@ function(hexlark_e2e_test name source timeout)
 endfunction()
 
 hexlark_e2e_test(e2e_clipboard_test e2e/clipboard_test.cpp 60)
+hexlark_e2e_test(e2e_window_test e2e/window_test.cpp 60)

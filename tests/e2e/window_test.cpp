@@ -1,0 +1,261 @@
+#include "xsession.h"
+
+#include <QColor>
+#include <QDir>
+#include <QImage>
+#include <QObject>
+#include <QProcess>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QTest>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <optional>
+
+using hexlark::e2e::XSession;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kWindowName = QStringLiteral("^Hexlark$");
+const QString kTitle = QStringLiteral("Hexlark");
+const QString kScreenshotFile = QStringLiteral("e2e_window_test.png");
+constexpr QSize kClientSize{273, 163};
+// The window is placed by the program itself; rounding may shift it by a pixel.
+constexpr double kCentringTolerance = 3.0;
+constexpr auto kExitDeadline = 10s;
+
+// Regions of the client area, in pixels (QRect: left, top, width, height).
+constexpr QRect kRightColumn{272, 0, 1, 163};
+constexpr QRect kBottomStrip{0, 136, 273, 27};
+constexpr QRect kButtonRow{16, 120, 217, 23}; // the three buttons, x 16..232, y 120..142
+constexpr QRect kLabels{0, 40, 273, 34};      // both labels, y 40..73
+constexpr QRect kHeadingLetters{0, 7, 273, 26}; // y 7..32
+constexpr QRect kHeadingEdge{0, 33, 273, 2};    // the grey underside, y 33..34
+constexpr QRect kTextBox{40, 82, 186, 26};      // x 40..225, y 82..107
+constexpr int kTextBoxFrame = 3;                // frame and rounded corners
+
+// Colour limits, per 0..255 channel.
+constexpr int kBlackMax = 8;
+// Anti-aliased green lettering fades to dark green; below this it is background.
+constexpr int kDarkMax = 40;
+constexpr int kGreenLead = 24;
+constexpr int kBrightGreenMin = 200;
+constexpr int kBrightGreenOtherMax = 100;
+constexpr int kLightGreyMin = 150;
+constexpr int kLightGreyMax = 235;
+constexpr int kGreySpread = 30;
+// Enough pixels that a stray speck is not mistaken for the heading.
+constexpr int kMinHeadingPixels = 50;
+constexpr int kLightBackgroundMin = 200;
+constexpr double kLightShareMin = 0.6;
+constexpr int kDarkTextMax = 100;
+// Twelve bold characters make far more ink than this.
+constexpr int kMinTextPixels = 100;
+constexpr int kMarginTolerance = 3;
+
+enum class Rule { Black, GreenOrBlack, HasBrightGreen, HasLightGrey };
+
+bool isBlack(QColor c)
+{
+    return std::max({c.red(), c.green(), c.blue()}) <= kBlackMax;
+}
+
+bool isGreenOrBlack(QColor c)
+{
+    return std::max({c.red(), c.green(), c.blue()}) <= kDarkMax ||
+           c.green() >= std::max(c.red(), c.blue()) + kGreenLead;
+}
+
+bool isBrightGreen(QColor c)
+{
+    return c.green() >= kBrightGreenMin && c.red() <= kBrightGreenOtherMax &&
+           c.blue() <= kBrightGreenOtherMax;
+}
+
+bool isLightGrey(QColor c)
+{
+    const int low = std::min({c.red(), c.green(), c.blue()});
+    const int high = std::max({c.red(), c.green(), c.blue()});
+    return low >= kLightGreyMin && high <= kLightGreyMax && high - low <= kGreySpread;
+}
+
+QString describe(QPoint at, QColor c)
+{
+    return QStringLiteral("(%1,%2) is rgb(%3,%4,%5)")
+        .arg(at.x())
+        .arg(at.y())
+        .arg(c.red())
+        .arg(c.green())
+        .arg(c.blue());
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Rule)
+
+// The real window on its own display: its size, title and place, and what a
+// screenshot of it shows.
+class WindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void clientAreaSize();
+    void title();
+    void centredOnScreen();
+    void colours_data();
+    void colours();
+    void addressCentredInBox();
+
+private:
+    std::unique_ptr<XSession> m_session;
+    QProcess *m_program = nullptr;
+    QString m_window;
+    QImage m_shot;
+};
+
+void WindowTest::initTestCase()
+{
+    m_session = std::make_unique<XSession>();
+    QVERIFY2(m_session->isReady(), qPrintable(m_session->errorString()));
+    m_program = m_session->startProgram(QStringLiteral(HEXLARK_BINARY), {},
+                                        m_session->programEnvironment());
+    QVERIFY2(m_program != nullptr, qPrintable(m_session->errorString()));
+    m_window = m_session->waitForWindow(kWindowName, m_program->processId());
+    QVERIFY2(!m_window.isEmpty(), m_program->readAllStandardError().constData());
+    m_shot = m_session->settledScreenshot(m_window);
+    QVERIFY2(!m_shot.isNull(), "no finished screenshot of the window");
+    // Kept beside the test for a person to look at when a colour check fails.
+    const QString path = QDir::current().absoluteFilePath(kScreenshotFile);
+    QVERIFY(m_shot.save(path, "PNG"));
+    qInfo("screenshot: %s", qPrintable(path));
+}
+
+void WindowTest::cleanupTestCase()
+{
+    if (m_session && m_program != nullptr && !m_window.isEmpty()) {
+        QVERIFY(m_session->requestClose(m_window));
+        QVERIFY(XSession::waitForExit(*m_program, kExitDeadline));
+        QCOMPARE(m_program->exitCode(), 0);
+    }
+}
+
+void WindowTest::clientAreaSize()
+{
+    const std::optional<QRect> geometry = m_session->windowGeometry(m_window);
+    QVERIFY(geometry.has_value());
+    QCOMPARE(geometry->size(), kClientSize);
+    QCOMPARE(m_shot.size(), kClientSize);
+}
+
+void WindowTest::title()
+{
+    QCOMPARE(m_session->windowName(m_window), std::optional<QString>(kTitle));
+}
+
+void WindowTest::centredOnScreen()
+{
+    const std::optional<QRect> geometry = m_session->windowGeometry(m_window);
+    const std::optional<QSize> screen = m_session->screenSize();
+    QVERIFY(geometry.has_value());
+    QVERIFY(screen.has_value());
+    const double left = (screen->width() - geometry->width()) / 2.0;
+    const double top = (screen->height() - geometry->height()) / 2.0;
+    QVERIFY2(std::abs(geometry->left() - left) <= kCentringTolerance &&
+                 std::abs(geometry->top() - top) <= kCentringTolerance,
+             qPrintable(QStringLiteral("window at %1,%2 on a %3x%4 screen")
+                            .arg(geometry->left())
+                            .arg(geometry->top())
+                            .arg(screen->width())
+                            .arg(screen->height())));
+}
+
+void WindowTest::colours_data()
+{
+    QTest::addColumn<QRect>("region");
+    QTest::addColumn<QRect>("excluded");
+    QTest::addColumn<Rule>("rule");
+    QTest::newRow("right column is black") << kRightColumn << QRect() << Rule::Black;
+    QTest::newRow("bottom strip is black") << kBottomStrip << kButtonRow << Rule::Black;
+    QTest::newRow("labels are green on black") << kLabels << QRect() << Rule::GreenOrBlack;
+    QTest::newRow("heading letters are bright green")
+        << kHeadingLetters << QRect() << Rule::HasBrightGreen;
+    QTest::newRow("heading edge is light grey") << kHeadingEdge << QRect() << Rule::HasLightGrey;
+}
+
+void WindowTest::colours()
+{
+    QFETCH(QRect, region);
+    QFETCH(QRect, excluded);
+    QFETCH(Rule, rule);
+    int matching = 0;
+    for (int y = region.top(); y <= region.bottom(); ++y) {
+        for (int x = region.left(); x <= region.right(); ++x) {
+            if (excluded.contains(x, y)) {
+                continue;
+            }
+            const QColor colour = m_shot.pixelColor(x, y);
+            switch (rule) {
+            case Rule::Black:
+                QVERIFY2(isBlack(colour), qPrintable(describe({x, y}, colour)));
+                break;
+            case Rule::GreenOrBlack:
+                QVERIFY2(isGreenOrBlack(colour), qPrintable(describe({x, y}, colour)));
+                break;
+            case Rule::HasBrightGreen:
+                matching += isBrightGreen(colour) ? 1 : 0;
+                break;
+            case Rule::HasLightGrey:
+                matching += isLightGrey(colour) ? 1 : 0;
+                break;
+            }
+        }
+    }
+    if (rule == Rule::HasBrightGreen || rule == Rule::HasLightGrey) {
+        QVERIFY2(matching >= kMinHeadingPixels,
+                 qPrintable(QStringLiteral("only %1 pixels of that colour").arg(matching)));
+    }
+}
+
+void WindowTest::addressCentredInBox()
+{
+    const QRect inside =
+        kTextBox.adjusted(kTextBoxFrame, kTextBoxFrame, -kTextBoxFrame, -kTextBoxFrame);
+    int light = 0;
+    int dark = 0;
+    int firstDark = inside.right() + 1;
+    int lastDark = inside.left() - 1;
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            const QColor c = m_shot.pixelColor(x, y);
+            if (std::min({c.red(), c.green(), c.blue()}) >= kLightBackgroundMin) {
+                ++light;
+            } else if (std::max({c.red(), c.green(), c.blue()}) <= kDarkTextMax) {
+                ++dark;
+                firstDark = std::min(firstDark, x);
+                lastDark = std::max(lastDark, x);
+            }
+        }
+    }
+    const int area = inside.width() * inside.height();
+    QVERIFY2(light >= kLightShareMin * area,
+             qPrintable(QStringLiteral("%1 of %2 pixels light").arg(light).arg(area)));
+    QVERIFY2(dark >= kMinTextPixels, qPrintable(QStringLiteral("%1 dark pixels").arg(dark)));
+    // Ink touching the inner edge would mean the address is cut off.
+    QVERIFY2(firstDark > inside.left() && lastDark < inside.right(),
+             qPrintable(QStringLiteral("text spans x %1..%2").arg(firstDark).arg(lastDark)));
+    const int leftMargin = firstDark - kTextBox.left();
+    const int rightMargin = kTextBox.right() - lastDark;
+    QVERIFY2(std::abs(leftMargin - rightMargin) <= kMarginTolerance,
+             qPrintable(QStringLiteral("margins %1 and %2").arg(leftMargin).arg(rightMargin)));
+}
+
+QTEST_GUILESS_MAIN(WindowTest)
+#include "window_test.moc"
