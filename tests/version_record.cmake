@@ -31,3 +31,22 @@ target_compile_definitions(version_record_test PRIVATE
     HEXLARK_RC_PREPROCESSOR="${HEXLARK_RC_PREPROCESSOR}"
     HEXLARK_RC_FILE="${HEXLARK_WINDOWS_RC}"
 )
+
+# The desktop entry and AppStream record, validated and installed.
+if(UNIX AND NOT APPLE)
+    hexlark_require_program(HEXLARK_DESKTOP_FILE_VALIDATE desktop-file-utils desktop-file-validate)
+    hexlark_require_program(HEXLARK_APPSTREAMCLI appstream appstreamcli)
+    hexlark_add_test(desktop_files_test
+        SOURCES desktop_files_test.cpp package_test.h
+        LIBS hexlark_resources Qt6::Gui
+        LABELS resources
+    )
+    target_compile_definitions(desktop_files_test PRIVATE
+        HEXLARK_DESKTOP_FILE="${HEXLARK_DESKTOP_FILE}"
+        HEXLARK_METAINFO_FILE="${HEXLARK_METAINFO_FILE}"
+        HEXLARK_DESKTOP_FILE_VALIDATE="${HEXLARK_DESKTOP_FILE_VALIDATE}"
+        HEXLARK_APPSTREAMCLI="${HEXLARK_APPSTREAMCLI}"
+        HEXLARK_CMAKE="${CMAKE_COMMAND}"
+        HEXLARK_BUILD_DIR="${CMAKE_BINARY_DIR}"
+    )
+endif()
