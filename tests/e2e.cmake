@@ -18,3 +18,4 @@ endfunction()
 
 hexlark_e2e_test(e2e_clipboard_test e2e/clipboard_test.cpp 60)
 hexlark_e2e_test(e2e_window_test e2e/window_test.cpp 60)
+hexlark_e2e_test(e2e_copies_test e2e/copies_test.cpp 90)

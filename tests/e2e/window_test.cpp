@@ -32,8 +32,8 @@ constexpr auto kExitDeadline = 10s;
 // Regions of the client area, in pixels (QRect: left, top, width, height).
 constexpr QRect kRightColumn{272, 0, 1, 163};
 constexpr QRect kBottomStrip{0, 136, 273, 27};
-constexpr QRect kButtonRow{16, 120, 217, 23}; // the three buttons, x 16..232, y 120..142
-constexpr QRect kLabels{0, 40, 273, 34};      // both labels, y 40..73
+constexpr QRect kButtonRow{16, 120, 217, 23};   // the three buttons, x 16..232, y 120..142
+constexpr QRect kLabels{0, 40, 273, 34};        // both labels, y 40..73
 constexpr QRect kHeadingLetters{0, 7, 273, 26}; // y 7..32
 constexpr QRect kHeadingEdge{0, 33, 273, 2};    // the grey underside, y 33..34
 constexpr QRect kTextBox{40, 82, 186, 26};      // x 40..225, y 82..107

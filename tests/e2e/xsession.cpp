@@ -36,7 +36,8 @@ void stopProcess(QProcess &process)
         return;
     }
     process.terminate();
-    if (!process.waitForFinished(static_cast<int>(std::chrono::milliseconds(kStopDeadline).count()))) {
+    if (!process.waitForFinished(
+            static_cast<int>(std::chrono::milliseconds(kStopDeadline).count()))) {
         process.kill();
         process.waitForFinished();
     }
@@ -55,8 +56,7 @@ int recordXError(Display * /*display*/, XErrorEvent * /*event*/)
 
 bool isAddressText(const QByteArray &text)
 {
-    static const QRegularExpression address(
-        QStringLiteral("\\A[0-9A-F]{2}(-[0-9A-F]{2}){5}\\z"));
+    static const QRegularExpression address(QStringLiteral("\\A[0-9A-F]{2}(-[0-9A-F]{2}){5}\\z"));
     return text.size() == kAddressLength && address.match(QString::fromLatin1(text)).hasMatch();
 }
 
@@ -69,11 +69,12 @@ XSession::XSession(QSize screen)
     // -displayfd makes the server choose a free display itself and report it
     // on stdout once it accepts connections: no guessing, no race with others.
     m_server.setStandardErrorFile(m_work.filePath(QStringLiteral("xvfb.log")));
-    m_server.start(QStringLiteral("Xvfb"),
-                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                    QStringLiteral("0"),
-                    QStringLiteral("%1x%2x%3").arg(screen.width()).arg(screen.height()).arg(kScreenDepth),
-                    QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
+    m_server.start(
+        QStringLiteral("Xvfb"),
+        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+         QStringLiteral("0"),
+         QStringLiteral("%1x%2x%3").arg(screen.width()).arg(screen.height()).arg(kScreenDepth),
+         QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
     if (!m_server.waitForStarted()) {
         m_error = QStringLiteral("cannot start Xvfb: %1").arg(m_server.errorString());
         return;
@@ -142,8 +143,8 @@ QProcessEnvironment XSession::programEnvironment() const
     // Qt wants a private (0700) runtime folder and complains without one.
     const QString runtime = m_work.filePath(QStringLiteral("runtime"));
     QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                       QFileDevice::ExeOwner);
+    QFile::setPermissions(runtime,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     return environment;
 }
@@ -209,7 +210,8 @@ QString XSession::waitForWindow(const QString &namePattern, qint64 pid) const
 bool XSession::focus(const QString &window) const
 {
     // No window manager runs here, so focus has to be given explicitly.
-    return run(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window})
+    return run(QStringLiteral("xdotool"),
+               {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window})
         .succeeded();
 }
 
@@ -221,8 +223,8 @@ bool XSession::pressKeys(const QStringList &chords) const
 std::optional<QByteArray> XSession::readClipboard() const
 {
     const CommandResult read =
-        run(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
-                                      QStringLiteral("clipboard")});
+        run(QStringLiteral("xclip"),
+            {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
     if (!read.succeeded()) {
         return std::nullopt;
     }
@@ -236,8 +238,9 @@ bool XSession::claimClipboard(const QByteArray &text)
     auto owner = std::make_unique<QProcess>();
     owner->setProcessEnvironment(toolEnvironment());
     owner->setStandardOutputFile(QProcess::nullDevice());
-    owner->start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-i"),
-                                           QStringLiteral("-selection"), QStringLiteral("clipboard")});
+    owner->start(QStringLiteral("xclip"),
+                 {QStringLiteral("-quiet"), QStringLiteral("-i"), QStringLiteral("-selection"),
+                  QStringLiteral("clipboard")});
     if (!owner->waitForStarted()) {
         return false;
     }
@@ -311,8 +314,8 @@ std::optional<QSize> XSession::screenSize() const
 
 std::optional<QString> XSession::windowName(const QString &window) const
 {
-    const CommandResult property = run(QStringLiteral("xprop"), {QStringLiteral("-id"), window,
-                                                                 QStringLiteral("WM_NAME")});
+    const CommandResult property =
+        run(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("WM_NAME")});
     const QRegularExpressionMatch match =
         QRegularExpression(QStringLiteral("^WM_NAME\\([A-Z_0-9]+\\) = \"(.*)\"$"))
             .match(QString::fromUtf8(property.standardOutput.trimmed()));
