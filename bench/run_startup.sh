@@ -11,7 +11,8 @@
 # BUILD_DIR is a build with the benchmarks on: app/hexlark,
 # bench/reference_window and bench/startup_probe are taken from it. Each
 # program runs RUNS times (default 15); the first run of each warms the caches
-# and is left out of the medians. --log keeps the probe's line for every run.
+# and is left out of the medians. --log keeps the probe's line for every run
+# in FILE, and what the programs and the probe wrote to stderr in FILE.stderr.
 set -euo pipefail
 
 readonly kDefaultRuns=15
@@ -72,9 +73,12 @@ cleanup()
 trap cleanup EXIT
 
 # Xvfb picks a free display itself and writes its number to the pipe once it
-# accepts connections, so nothing has to guess or wait blindly.
+# accepts connections, so nothing has to guess or wait blindly. -noreset: an X
+# server otherwise resets whenever its last client leaves, which is between
+# every two runs here, and refuses connections while it does.
 mkfifo "$work/displayfd"
-Xvfb -displayfd 5 -screen 0 "$kScreen" -nolisten tcp 5>"$work/displayfd" 2>"$work/xvfb.log" &
+Xvfb -displayfd 5 -noreset -screen 0 "$kScreen" -nolisten tcp 5>"$work/displayfd" \
+    2>"$work/xvfb.log" &
 xvfb_pid=$!
 if ! read -r -t "$kXvfbStartSeconds" display_number <"$work/displayfd"; then
     echo "run_startup.sh: Xvfb did not start:" >&2
@@ -98,12 +102,16 @@ for ((run = 1; run <= runs; run++)); do
         if [[ $program == hexlark ]]; then path=$hexlark; else path=$reference; fi
         line=$("$probe" --display "$display" --label "$program" -- "$path" 2>>"$work/programs.log") ||
             true
+        if [[ -z $line ]]; then
+            line="label=$program result=probe-failed"
+        fi
         echo "run=$run $line" | tee -a "$results"
     done
 done
 echo "load average after:  $(cut -d' ' -f1-3 /proc/loadavg)"
 if [[ -n $log ]]; then
     cp "$results" "$log"
+    cp "$work/programs.log" "$log.stderr"
 fi
 
 # The median of one measure over one program's measured runs.
