@@ -1,0 +1,40 @@
+# Debian packages Hexlark needs, by what for. Sourced by the other scripts.
+
+# To build and run the program.
+BUILD_PACKAGES=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev libgl-dev
+    fonts-liberation2 fonts-dejavu-core
+)
+
+# To show it where there is no display: a private X server and a screenshot.
+HEADLESS_PACKAGES=(xvfb xauth xdotool x11-utils imagemagick)
+
+# To run every test and build the benchmarks.
+TEST_PACKAGES=(
+    xclip strace valgrind
+    libbenchmark-dev libx11-dev
+    binutils-mingw-w64-x86-64 desktop-file-utils appstream
+    dpkg-dev file
+)
+
+# Installs whichever of the named packages are missing, and nothing else.
+ensure_packages() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$package")
+        fi
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo=(sudo)
+    fi
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
