@@ -79,7 +79,6 @@ XSession::XSession(QSize screen)
         m_error = QStringLiteral("cannot start Xvfb: %1").arg(m_server.errorString());
         return;
     }
-    m_serverPid = m_server.processId();
     const QDeadlineTimer deadline(kServerStartDeadline);
     QByteArray announced;
     while (!announced.contains('\n') && !deadline.hasExpired() &&
@@ -109,23 +108,6 @@ XSession::~XSession()
         stopProcess(*owner);
     }
     stopProcess(m_server);
-    removeStaleServerFiles();
-}
-
-void XSession::removeStaleServerFiles() const
-{
-    // A server that was killed leaves its lock and socket behind; remove them
-    // only when the lock still names our server, never another one's.
-    if (!m_serverKilled || m_displayNumber < 0) {
-        return;
-    }
-    QFile lock(QStringLiteral("/tmp/.X%1-lock").arg(m_displayNumber));
-    if (!lock.open(QIODevice::ReadOnly) || lock.readAll().trimmed().toLongLong() != m_serverPid) {
-        return;
-    }
-    lock.close();
-    lock.remove();
-    QFile::remove(QStringLiteral("/tmp/.X11-unix/X%1").arg(m_displayNumber));
 }
 
 QProcessEnvironment XSession::toolEnvironment() const
@@ -164,19 +146,21 @@ QProcess *XSession::startProgram(const QString &program, const QStringList &argu
 }
 
 CommandResult XSession::run(const QString &program, const QStringList &arguments,
-                            std::chrono::milliseconds deadline, const QByteArray &input) const
+                            std::chrono::milliseconds deadline) const
+{
+    return runIn(toolEnvironment(), program, arguments, deadline);
+}
+
+CommandResult XSession::runIn(const QProcessEnvironment &environment, const QString &program,
+                              const QStringList &arguments, std::chrono::milliseconds deadline)
 {
     CommandResult result;
     QProcess process;
-    process.setProcessEnvironment(toolEnvironment());
+    process.setProcessEnvironment(environment);
     process.start(program, arguments);
     if (!process.waitForStarted()) {
         result.standardError = process.errorString().toLocal8Bit();
         return result;
-    }
-    if (!input.isEmpty()) {
-        process.write(input);
-        process.waitForBytesWritten();
     }
     process.closeWriteChannel();
     result.finished = process.waitForFinished(static_cast<int>(deadline.count()));
@@ -387,7 +371,8 @@ bool XSession::requestClose(const QString &window) const
 
 void XSession::killServer()
 {
-    m_serverKilled = true;
+    // The socket file it leaves behind is harmless: a server started with
+    // -displayfd claims a display by its abstract socket and replaces the file.
     m_server.kill();
     m_server.waitForFinished();
 }

@@ -66,8 +66,11 @@ public:
 
     // Runs an X tool against this display and collects its output.
     CommandResult run(const QString &program, const QStringList &arguments,
-                      std::chrono::milliseconds deadline = kCommandDeadline,
-                      const QByteArray &input = {}) const;
+                      std::chrono::milliseconds deadline = kCommandDeadline) const;
+    // Runs any command in the given environment, killing it at the deadline.
+    static CommandResult runIn(const QProcessEnvironment &environment, const QString &program,
+                               const QStringList &arguments,
+                               std::chrono::milliseconds deadline = kCommandDeadline);
 
     // Waits until a mapped window whose name matches the pattern exists (and,
     // given a process id, belongs to that process); returns its id or "".
@@ -102,14 +105,11 @@ private:
     QProcessEnvironment toolEnvironment() const;
     bool claimClipboard(const QByteArray &text);
     std::optional<QByteArray> waitForClipboardOtherThan(const QByteArray &text) const;
-    void removeStaleServerFiles() const;
 
     QTemporaryDir m_work;
     QProcess m_server;
-    qint64 m_serverPid = 0;
     int m_displayNumber = -1;
     QString m_error;
-    bool m_serverKilled = false;
     int m_claims = 0;
     std::vector<std::unique_ptr<QProcess>> m_programs;
     std::vector<std::unique_ptr<QProcess>> m_clipboardOwners;
