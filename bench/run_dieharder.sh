@@ -31,7 +31,8 @@ out_dir=/tmp
 
 usage()
 {
-    sed -n '2,13p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+    # The comment at the top of this file, up to its first command.
+    awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "${BASH_SOURCE[0]}"
 }
 
 while (($# > 0)); do

@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <limits>
 #include <optional>
@@ -51,8 +52,10 @@ void printUsage(std::FILE *to)
                "Starts PROGRAM on the X display, waits for its top-level window to be\n"
                "mapped and drawn, reads its resident memory, asks it to close as a window\n"
                "manager would and waits for it to exit. Prints one line:\n"
-               "  label= map_ms= paint_ms= rss_kib= hwm_kib= close_ms= exit= result=\n"
-               "Times are from fork/exec (map, paint) and from the close request (close).\n",
+               "  label= map_ms= paint_ms= map_cpu_ms= paint_cpu_ms= rss_kib= hwm_kib=\n"
+               "  close_ms= exit= result=\n"
+               "Times are from fork/exec (map, paint) and from the close request (close);\n"
+               "*_cpu_ms is the CPU time the program had used when the probe saw the event.\n",
                to);
 }
 
@@ -146,6 +149,21 @@ Memory readMemory(pid_t pid)
     return memory;
 }
 
+// CPU time the process has used so far, all its threads together, read from
+// its process CPU clock: unlike the wall-clock figures it hardly moves when
+// other work competes for the processors.
+std::optional<double> cpuMilliseconds(pid_t pid)
+{
+    clockid_t clock{};
+    timespec used{};
+    if (clock_getcpuclockid(pid, &clock) != 0 || clock_gettime(clock, &used) != 0) {
+        return std::nullopt;
+    }
+    return std::chrono::duration<double, std::milli>(std::chrono::seconds(used.tv_sec) +
+                                                     std::chrono::nanoseconds(used.tv_nsec))
+        .count();
+}
+
 enum class Wake { Event, ChildExited, TimedOut };
 
 // Blocks until an X event is queued, the child has exited or the deadline
@@ -203,6 +221,8 @@ struct Result
 {
     std::optional<double> mapMs;
     std::optional<double> paintMs;
+    std::optional<double> mapCpuMs;
+    std::optional<double> paintCpuMs;
     Memory memory;
     std::optional<double> closeMs;
     std::string exit = "none";
@@ -221,9 +241,10 @@ std::string formatMs(const std::optional<double> &value)
 
 void printResult(const std::string &label, const Result &result)
 {
-    std::printf("label=%s map_ms=%s paint_ms=%s rss_kib=%ld hwm_kib=%ld close_ms=%s exit=%s "
-                "result=%s\n",
+    std::printf("label=%s map_ms=%s paint_ms=%s map_cpu_ms=%s paint_cpu_ms=%s rss_kib=%ld "
+                "hwm_kib=%ld close_ms=%s exit=%s result=%s\n",
                 label.c_str(), formatMs(result.mapMs).c_str(), formatMs(result.paintMs).c_str(),
+                formatMs(result.mapCpuMs).c_str(), formatMs(result.paintCpuMs).c_str(),
                 result.memory.rssKib, result.memory.peakKib, formatMs(result.closeMs).c_str(),
                 result.exit.c_str(), result.outcome.c_str());
     std::fflush(stdout);
@@ -315,10 +336,12 @@ int main(int argc, char *argv[])
             if (!owner || *owner == pid) {
                 window = event.xmap.window;
                 result.mapMs = millisecondsBetween(started, now);
+                result.mapCpuMs = cpuMilliseconds(pid);
             }
         } else if (event.type == damageEventBase + XDamageNotify) {
             if (window != None) {
                 result.paintMs = millisecondsBetween(started, now);
+                result.paintCpuMs = cpuMilliseconds(pid);
             } else {
                 // The server's own drawing before the map (the root window
                 // repainted where a window closed): ask for the next damage.
