@@ -50,3 +50,42 @@ if(UNIX AND NOT APPLE)
         HEXLARK_BUILD_DIR="${CMAKE_BINARY_DIR}"
     )
 endif()
+
+# The Debian package: built, inspected, installed, started and purged. It runs
+# as root (as in CI) and skips itself otherwise.
+if(UNIX AND NOT APPLE)
+    hexlark_require_program(HEXLARK_DPKG dpkg dpkg)
+    hexlark_require_program(HEXLARK_DPKG_DEB dpkg dpkg-deb)
+    hexlark_require_program(HEXLARK_DPKG_QUERY dpkg dpkg-query)
+    hexlark_require_program(HEXLARK_DPKG_SHLIBDEPS dpkg-dev dpkg-shlibdeps)
+    hexlark_require_program(HEXLARK_APT_GET apt apt-get)
+    hexlark_require_program(HEXLARK_XVFB xvfb Xvfb)
+    hexlark_require_program(HEXLARK_XDOTOOL xdotool xdotool)
+    find_package(PkgConfig)
+    if(PkgConfig_FOUND)
+        pkg_check_modules(XCB IMPORTED_TARGET xcb)
+    endif()
+    if(NOT XCB_FOUND)
+        message(FATAL_ERROR "The package test needs libxcb and pkg-config. On Debian: "
+            "apt-get install libxcb1-dev pkgconf. (-DHEXLARK_BUILD_TESTS=OFF builds without the tests.)")
+    endif()
+    hexlark_add_test(package_test
+        SOURCES package_test.cpp package_test.h
+        LIBS hexlark_resources PkgConfig::XCB
+        LABELS package
+        TIMEOUT 600
+    )
+    target_compile_definitions(package_test PRIVATE
+        HEXLARK_DESKTOP_FILE="${HEXLARK_DESKTOP_FILE}"
+        HEXLARK_METAINFO_FILE="${HEXLARK_METAINFO_FILE}"
+        HEXLARK_BUILD_DIR="${CMAKE_BINARY_DIR}"
+        HEXLARK_CPACK="${CMAKE_CPACK_COMMAND}"
+        HEXLARK_CPACK_CONFIG="${CMAKE_BINARY_DIR}/CPackConfig.cmake"
+        HEXLARK_DPKG="${HEXLARK_DPKG}"
+        HEXLARK_DPKG_DEB="${HEXLARK_DPKG_DEB}"
+        HEXLARK_DPKG_QUERY="${HEXLARK_DPKG_QUERY}"
+        HEXLARK_APT_GET="${HEXLARK_APT_GET}"
+        HEXLARK_XVFB="${HEXLARK_XVFB}"
+        HEXLARK_XDOTOOL="${HEXLARK_XDOTOOL}"
+    )
+endif()
