@@ -132,10 +132,12 @@ QProcessEnvironment XSession::programEnvironment() const
 }
 
 QProcess *XSession::startProgram(const QString &program, const QStringList &arguments,
-                                 const QProcessEnvironment &environment)
+                                 const QProcessEnvironment &environment,
+                                 const QString &workingDirectory)
 {
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(environment);
+    process->setWorkingDirectory(workingDirectory);
     process->start(program, arguments);
     if (!process->waitForStarted()) {
         m_error = QStringLiteral("cannot start %1: %2").arg(program, process->errorString());

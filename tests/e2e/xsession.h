@@ -62,7 +62,8 @@ public:
     // Starts a program that the session owns and stops at the latest in its
     // destructor. Returns null when it cannot be started.
     QProcess *startProgram(const QString &program, const QStringList &arguments,
-                           const QProcessEnvironment &environment);
+                           const QProcessEnvironment &environment,
+                           const QString &workingDirectory = {});
 
     // Runs an X tool against this display and collects its output.
     CommandResult run(const QString &program, const QStringList &arguments,
