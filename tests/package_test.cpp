@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -433,6 +434,10 @@ void PackageTest::showsItsWindowAndClosesCleanly()
                 QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
                 QStringLiteral("1024x768x24")});
     QVERIFY2(xvfb.waitForStarted(kDisplayTimeoutMs), qPrintable(xvfb.errorString()));
+    const auto stopXvfb = qScopeGuard([&xvfb] {
+        xvfb.terminate();
+        xvfb.waitForFinished(kDisplayTimeoutMs);
+    });
     QTRY_VERIFY2_WITH_TIMEOUT(xvfb.canReadLine(), "Xvfb did not report its display",
                               kDisplayTimeoutMs);
     const QByteArray display = ':' + xvfb.readLine().trimmed();
@@ -451,6 +456,12 @@ void PackageTest::showsItsWindowAndClosesCleanly()
         kInstallPrefix + QStringLiteral("bin/") + QString::fromLatin1(hexlark::kExecutableName);
     program.start(binary, {});
     QVERIFY2(program.waitForStarted(kDisplayTimeoutMs), qPrintable(program.errorString()));
+    const auto stopProgram = qScopeGuard([&program] {
+        if (program.state() != QProcess::NotRunning) {
+            program.kill();
+            program.waitForFinished(kExitTimeoutMs);
+        }
+    });
 
     const QString title = QString::fromLatin1(hexlark::kProductName);
     const Run search =
@@ -486,8 +497,6 @@ void PackageTest::showsItsWindowAndClosesCleanly()
              qPrintable(QStringLiteral("crashed:\n") + said));
     QVERIFY2(program.exitCode() == 0,
              qPrintable(QStringLiteral("exit code %1:\n%2").arg(program.exitCode()).arg(said)));
-    xvfb.terminate();
-    xvfb.waitForFinished(kDisplayTimeoutMs);
 }
 
 void PackageTest::purgeRemovesEveryFile()

@@ -52,8 +52,9 @@ if(UNIX AND NOT APPLE)
 endif()
 
 # The Debian package: built, inspected, installed, started and purged. It runs
-# as root (as in CI) and skips itself otherwise.
-if(UNIX AND NOT APPLE)
+# as root (as in CI) and skips itself otherwise. A sanitizer build's program is
+# not what ships, so only the plain build packages it.
+if(UNIX AND NOT APPLE AND NOT HEXLARK_SANITIZE)
     hexlark_require_program(HEXLARK_DPKG dpkg dpkg)
     hexlark_require_program(HEXLARK_DPKG_DEB dpkg dpkg-deb)
     hexlark_require_program(HEXLARK_DPKG_QUERY dpkg dpkg-query)
