@@ -229,6 +229,11 @@ struct Result
     std::string outcome = "ok";
 };
 
+std::string formatKib(long value)
+{
+    return value < 0 ? "NA" : std::to_string(value);
+}
+
 std::string formatMs(const std::optional<double> &value)
 {
     if (!value) {
@@ -241,12 +246,12 @@ std::string formatMs(const std::optional<double> &value)
 
 void printResult(const std::string &label, const Result &result)
 {
-    std::printf("label=%s map_ms=%s paint_ms=%s map_cpu_ms=%s paint_cpu_ms=%s rss_kib=%ld "
-                "hwm_kib=%ld close_ms=%s exit=%s result=%s\n",
+    std::printf("label=%s map_ms=%s paint_ms=%s map_cpu_ms=%s paint_cpu_ms=%s rss_kib=%s "
+                "hwm_kib=%s close_ms=%s exit=%s result=%s\n",
                 label.c_str(), formatMs(result.mapMs).c_str(), formatMs(result.paintMs).c_str(),
                 formatMs(result.mapCpuMs).c_str(), formatMs(result.paintCpuMs).c_str(),
-                result.memory.rssKib, result.memory.peakKib, formatMs(result.closeMs).c_str(),
-                result.exit.c_str(), result.outcome.c_str());
+                formatKib(result.memory.rssKib).c_str(), formatKib(result.memory.peakKib).c_str(),
+                formatMs(result.closeMs).c_str(), result.exit.c_str(), result.outcome.c_str());
     std::fflush(stdout);
 }
 
