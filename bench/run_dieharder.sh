@@ -6,11 +6,13 @@
 #
 #   run_dieharder.sh [--build-dir DIR | --stream PATH] [--clock real|frozen|both]
 #                    [--nice N] [OUT_DIR]
-#   run_dieharder.sh ... --test N [--multiply M | --psamples P] [--ntuple T] [OUT_DIR]
+#   run_dieharder.sh ... --test TEST [--multiply M | --psamples P] [--ntuple T] [OUT_DIR]
 #   run_dieharder.sh --summary [OUT_DIR]
 #
+# TEST is a dieharder test's name (diehard_dna) or number (dieharder -l).
 # OUT_DIR (default /tmp) gets dieharder-<clock>.txt for the battery and
-# dieharder-<clock>-test-<N>.txt for a re-run.
+# dieharder-<clock>-test-<TEST>.txt for a re-run. --multiply M (default 10)
+# takes M times the test's usual samples; --psamples P sets their number.
 set -euo pipefail
 
 readonly kStdinRawGenerator=200 # dieharder -g -1: stdin_input_raw
@@ -72,12 +74,23 @@ summarise()
     counts=$(awk -F'|' '$NF ~ /^ *(PASSED|WEAK|FAILED) *$/ { v = $NF; gsub(/ /, "", v); n[v]++ }
         END { printf "PASSED %d  WEAK %d  FAILED %d", n["PASSED"], n["WEAK"], n["FAILED"] }' "$file")
     echo "$clock clock ($file): $counts"
-    awk -F'|' '$NF ~ /^ *(WEAK|FAILED) *$/ { print "    " $0 }' "$file"
+    # Each verdict that is not a pass, with the command that re-runs its test.
+    awk -F'|' -v clock="$clock" '$NF ~ /^ *(WEAK|FAILED) *$/ {
+        name = $1; gsub(/ /, "", name); ntuple = $2 + 0
+        print "    " $0
+        printf "      re-run: %s --clock %s --test %s%s --multiply %d\n", script, clock, name,
+            ntuple ? " --ntuple " ntuple : "", multiply
+    }' script="${BASH_SOURCE[0]}" multiply="$kDefaultMultiply" "$file"
 }
 
 if $summary_only; then
     for clock in "${clocks[@]}"; do
         summarise "$clock" "$out_dir/dieharder-$clock.txt"
+        for rerun in "$out_dir/dieharder-$clock-test-"*.txt; do
+            if [[ -e $rerun ]]; then
+                summarise "$clock" "$rerun"
+            fi
+        done
     done
     exit 0
 fi
