@@ -13,7 +13,7 @@ HEADLESS_PACKAGES=(xvfb xauth xdotool x11-utils imagemagick)
 # To run every test and build the benchmarks.
 TEST_PACKAGES=(
     xclip strace valgrind
-    libbenchmark-dev libx11-dev
+    libbenchmark-dev libx11-dev libxcb1-dev libxdamage-dev
     binutils-mingw-w64-x86-64 desktop-file-utils appstream
     dpkg-dev file
 )
