@@ -1,7 +1,6 @@
 #include "xsession.h"
 
 #include <QByteArray>
-#include <QList>
 #include <QObject>
 #include <QProcess>
 #include <QSet>

@@ -9,7 +9,6 @@
 #include <QTest>
 
 #include <chrono>
-#include <memory>
 
 using hexlark::e2e::CommandResult;
 using hexlark::e2e::XSession;
