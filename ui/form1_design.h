@@ -1,5 +1,7 @@
 #pragma once
 
+#include "version.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -75,7 +77,7 @@ struct FormDesign
 
 inline constexpr FormDesign kForm1{
     .name = "Form1",
-    .title = "Hexlark",
+    .title = kProductName,
     .clientWidth = 4095,
     .clientHeight = 2445,
     .background = kBlack,
@@ -90,7 +92,7 @@ inline constexpr FormDesign kForm1{
 inline constexpr std::array<ControlDesign, 6> kControls{{
     {.name = "Label2",
      .kind = ControlKind::Label,
-     .caption = "Vorrel",
+     .caption = kOrganisation,
      .twips = {120, 600, 3735, 255},
      .textColour = kGreen,
      .transparentBackground = true,
@@ -99,7 +101,7 @@ inline constexpr std::array<ControlDesign, 6> kControls{{
      .accessibleDescription = "The maker of Hexlark"},
     {.name = "Label1",
      .kind = ControlKind::Label,
-     .caption = "http://www.vorrel.example.com/hexlark/",
+     .caption = kHomepage,
      .twips = {120, 840, 3735, 255},
      .textColour = kGreen,
      .transparentBackground = true,
