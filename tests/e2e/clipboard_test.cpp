@@ -17,7 +17,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QString kWindowName = QStringLiteral("^Hexlark$");
 const QString kCopy = QStringLiteral("alt+c");
 const QString kGenerate = QStringLiteral("alt+g");
 // Addresses carry at least 46 random bits, so a few generated ones that all
@@ -51,11 +50,10 @@ void ClipboardTest::initTestCase()
 {
     m_session = std::make_unique<XSession>();
     QVERIFY2(m_session->isReady(), qPrintable(m_session->errorString()));
-    m_program = m_session->startProgram(QStringLiteral(HEXLARK_BINARY), {},
-                                        m_session->programEnvironment());
+    m_program = m_session->startHexlark();
     QVERIFY2(m_program != nullptr, qPrintable(m_session->errorString()));
-    m_window = m_session->waitForWindow(kWindowName, m_program->processId());
-    QVERIFY2(!m_window.isEmpty(), m_program->readAllStandardError().constData());
+    m_window = m_session->waitForHexlarkWindow(*m_program);
+    QVERIFY2(!m_window.isEmpty(), qPrintable(m_session->errorString()));
 }
 
 void ClipboardTest::copyPutsAddressOnClipboard_data()

@@ -17,7 +17,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QString kWindowName = QStringLiteral("^Hexlark$");
 const QString kCopy = QStringLiteral("alt+c");
 constexpr int kCopies = 16;
 constexpr auto kExitDeadline = 10s;
@@ -52,14 +51,13 @@ void CopiesTest::initTestCase()
     QVERIFY2(m_session->isReady(), qPrintable(m_session->errorString()));
     // All started before any is waited for, so they come up side by side.
     for (int i = 0; i < kCopies; ++i) {
-        QProcess *process = m_session->startProgram(QStringLiteral(HEXLARK_BINARY), {},
-                                                    m_session->programEnvironment());
+        QProcess *process = m_session->startHexlark();
         QVERIFY2(process != nullptr, qPrintable(m_session->errorString()));
         m_copies.push_back({process, {}});
     }
     for (Copy &copy : m_copies) {
-        copy.window = m_session->waitForWindow(kWindowName, copy.process->processId());
-        QVERIFY2(!copy.window.isEmpty(), copy.process->readAllStandardError().constData());
+        copy.window = m_session->waitForHexlarkWindow(*copy.process);
+        QVERIFY2(!copy.window.isEmpty(), qPrintable(m_session->errorString()));
     }
 }
 

@@ -16,7 +16,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QString kWindowName = QStringLiteral("^Hexlark$");
 const QStringList kDisplayVariables{QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"),
                                     QStringLiteral("QT_QPA_PLATFORM")};
 // A program that notices the lost display ends well within this.
@@ -41,10 +40,9 @@ void FaultsTest::lostDisplayEndsProgram()
 {
     XSession session;
     QVERIFY2(session.isReady(), qPrintable(session.errorString()));
-    QProcess *program =
-        session.startProgram(QStringLiteral(HEXLARK_BINARY), {}, session.programEnvironment());
+    QProcess *program = session.startHexlark();
     QVERIFY2(program != nullptr, qPrintable(session.errorString()));
-    QVERIFY(!session.waitForWindow(kWindowName, program->processId()).isEmpty());
+    QVERIFY2(!session.waitForHexlarkWindow(*program).isEmpty(), qPrintable(session.errorString()));
 
     session.killServer();
 

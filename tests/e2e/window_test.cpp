@@ -21,7 +21,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QString kWindowName = QStringLiteral("^Hexlark$");
 const QString kTitle = QStringLiteral("Hexlark");
 const QString kScreenshotFile = QStringLiteral("e2e_window_test.png");
 constexpr QSize kClientSize{273, 163};
@@ -125,11 +124,10 @@ void WindowTest::initTestCase()
 {
     m_session = std::make_unique<XSession>();
     QVERIFY2(m_session->isReady(), qPrintable(m_session->errorString()));
-    m_program = m_session->startProgram(QStringLiteral(HEXLARK_BINARY), {},
-                                        m_session->programEnvironment());
+    m_program = m_session->startHexlark();
     QVERIFY2(m_program != nullptr, qPrintable(m_session->errorString()));
-    m_window = m_session->waitForWindow(kWindowName, m_program->processId());
-    QVERIFY2(!m_window.isEmpty(), m_program->readAllStandardError().constData());
+    m_window = m_session->waitForHexlarkWindow(*m_program);
+    QVERIFY2(!m_window.isEmpty(), qPrintable(m_session->errorString()));
     m_shot = m_session->settledScreenshot(m_window);
     QVERIFY2(!m_shot.isNull(), "no finished screenshot of the window");
     // Kept beside the test for a person to look at when a colour check fails.

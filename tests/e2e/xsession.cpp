@@ -12,6 +12,8 @@
 namespace hexlark::e2e {
 namespace {
 
+const QString kHexlarkWindowName = QStringLiteral("^Hexlark$");
+
 using namespace std::chrono_literals;
 
 constexpr auto kServerStartDeadline = 15s;
@@ -175,6 +177,21 @@ CommandResult XSession::runIn(const QProcessEnvironment &environment, const QStr
     result.standardOutput = process.readAllStandardOutput();
     result.standardError = process.readAllStandardError();
     return result;
+}
+
+QProcess *XSession::startHexlark()
+{
+    return startProgram(QStringLiteral(HEXLARK_BINARY), {}, programEnvironment());
+}
+
+QString XSession::waitForHexlarkWindow(QProcess &program)
+{
+    const QString window = waitForWindow(kHexlarkWindowName, program.processId());
+    if (window.isEmpty()) {
+        m_error = QStringLiteral("no Hexlark window appeared: ") +
+                  QString::fromLocal8Bit(program.readAllStandardError());
+    }
+    return window;
 }
 
 QString XSession::waitForWindow(const QString &namePattern, qint64 pid) const

@@ -65,6 +65,12 @@ public:
                            const QProcessEnvironment &environment,
                            const QString &workingDirectory = {});
 
+    // The program under test, started in programEnvironment().
+    QProcess *startHexlark();
+    // Waits for the "Hexlark" window of that program and returns its id; on
+    // failure, "" and errorString() carries what the program printed.
+    QString waitForHexlarkWindow(QProcess &program);
+
     // Runs an X tool against this display and collects its output.
     CommandResult run(const QString &program, const QStringList &arguments,
                       std::chrono::milliseconds deadline = kCommandDeadline) const;
