@@ -55,6 +55,7 @@ int run(int argc, char *argv[])
         return kNoDisplayStatus;
     }
 
+    installToolkitFatalHandler();
     QApplication::setApplicationName(QLatin1String(kProductName));
     QApplication::setApplicationVersion(QLatin1String(kDisplayVersion));
     QApplication::setOrganizationName(QLatin1String(kOrganisation));

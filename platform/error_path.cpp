@@ -15,6 +15,19 @@ constexpr int kFailureStatus = 1;
 constexpr const char *kProgramName = "hexlark";
 
 ErrorPath *g_uncaughtErrors = nullptr;
+QtMessageHandler g_toolkitMessages = nullptr;
+
+void onToolkitMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type != QtFatalMsg) {
+        g_toolkitMessages(type, context, message);
+        return;
+    }
+    // No window can be trusted here: the toolkit itself has given up.
+    std::fprintf(stderr, "%s: %s\n", kProgramName, message.toLocal8Bit().constData());
+    std::fflush(stderr);
+    std::_Exit(kFailureStatus);
+}
 
 QString describeCurrentException()
 {
@@ -59,6 +72,11 @@ void FatalErrorPath::fail(const QString &what)
         box.exec();
     }
     std::_Exit(kFailureStatus);
+}
+
+void installToolkitFatalHandler()
+{
+    g_toolkitMessages = qInstallMessageHandler(onToolkitMessage);
 }
 
 void installUncaughtErrorHandler(ErrorPath &errors)

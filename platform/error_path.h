@@ -25,4 +25,9 @@ public:
 // Sends exceptions that nothing caught, and std::terminate, to the error path.
 void installUncaughtErrorHandler(ErrorPath &errors);
 
+// Turns the toolkit's own fatal errors (no usable display, for one) into a
+// line on stderr and a failure status, where Qt would abort and dump core.
+// Installed before the application object, whose start-up they come from.
+void installToolkitFatalHandler();
+
 } // namespace hexlark
