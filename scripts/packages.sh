@@ -5,6 +5,7 @@ BUILD_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libgl-dev
     fonts-liberation2 fonts-dejavu-core
+    qt6-wayland
 )
 
 # To show it where there is no display: a private X server and a screenshot.
@@ -16,6 +17,8 @@ TEST_PACKAGES=(
     libbenchmark-dev libx11-dev libxcb1-dev libxdamage-dev
     binutils-mingw-w64-x86-64 desktop-file-utils appstream
     dpkg-dev file
+    weston xwayland wl-clipboard at-spi2-core python3-pyatspi dbus-daemon dbus-bin
+    x11-xserver-utils xfce4-settings
 )
 
 # Installs whichever of the named packages are missing, and nothing else.

@@ -1,0 +1,39 @@
+# The real program on the desktops around it: Wayland (Weston), a screen
+# reader's view over AT-SPI, high-resolution X screens and a clipboard
+# manager. The Debian packages each needs are named where it is registered.
+if(NOT TARGET hexlark_e2e_support)
+    return()
+endif()
+
+# hexlark_find_tool(<variable> <name> <package> [<folder>])
+# Finds a tool, only in <folder> when one is given (for tools outside PATH,
+# and for the system's python3 rather than a virtual environment's).
+function(hexlark_find_tool variable name package)
+    if(ARGN)
+        find_program(${variable} ${name} PATHS ${ARGN} NO_DEFAULT_PATH)
+    else()
+        find_program(${variable} ${name})
+    endif()
+    if(NOT ${variable})
+        message(FATAL_ERROR "${name} not found: install Debian's ${package} package")
+    endif()
+endfunction()
+
+# A private session bus (dbus-daemon, dbus-send), Weston, window colours and
+# X selections, beside the X session of e2e.cmake.
+hexlark_find_tool(HEXLARK_DBUS_DAEMON dbus-daemon dbus-daemon)
+hexlark_find_tool(HEXLARK_DBUS_SEND dbus-send dbus-bin)
+add_library(hexlark_desktop_support STATIC
+    e2e/session_bus.cpp e2e/session_bus.h
+    e2e/weston_session.cpp e2e/weston_session.h
+    e2e/window_colours.cpp e2e/window_colours.h
+    e2e/x_selection.cpp e2e/x_selection.h)
+target_link_libraries(hexlark_desktop_support PUBLIC hexlark_e2e_support Qt6::Gui
+                      PRIVATE X11::X11)
+
+# hexlark_desktop_test(<name> <source> <timeout>)
+function(hexlark_desktop_test name source timeout)
+    hexlark_add_test(${name} SOURCES ${source} LIBS hexlark_desktop_support LABELS e2e
+                     TIMEOUT ${timeout})
+    add_dependencies(${name} hexlark)
+endfunction()
