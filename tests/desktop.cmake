@@ -37,3 +37,10 @@ function(hexlark_desktop_test name source timeout)
                      TIMEOUT ${timeout})
     add_dependencies(${name} hexlark)
 endfunction()
+
+# Wayland: Weston headless and nested in an X display, with Xwayland to read
+# its clipboard; the program needs Qt's Wayland plugin (qt6-wayland).
+hexlark_find_tool(HEXLARK_WESTON weston weston)
+hexlark_find_tool(HEXLARK_XWAYLAND Xwayland xwayland)
+hexlark_find_tool(HEXLARK_WL_PASTE wl-paste wl-clipboard)
+hexlark_desktop_test(e2e_wayland_test e2e/wayland_test.cpp 90)
