@@ -44,3 +44,14 @@ hexlark_find_tool(HEXLARK_WESTON weston weston)
 hexlark_find_tool(HEXLARK_XWAYLAND Xwayland xwayland)
 hexlark_find_tool(HEXLARK_WL_PASTE wl-paste wl-clipboard)
 hexlark_desktop_test(e2e_wayland_test e2e/wayland_test.cpp 90)
+
+# A screen reader's view: the AT-SPI buses and Debian's pyatspi.
+hexlark_find_tool(HEXLARK_SYSTEM_PYTHON python3 python3-pyatspi /usr/bin)
+hexlark_find_tool(HEXLARK_ATSPI_BUS_LAUNCHER at-spi-bus-launcher at-spi2-core /usr/libexec)
+hexlark_find_tool(HEXLARK_ATSPI_REGISTRYD at-spi2-registryd at-spi2-core /usr/libexec)
+hexlark_desktop_test(e2e_accessibility_test e2e/accessibility_test.cpp 60)
+target_compile_definitions(e2e_accessibility_test PRIVATE
+    HEXLARK_SYSTEM_PYTHON="${HEXLARK_SYSTEM_PYTHON}"
+    HEXLARK_ATSPI_BUS_LAUNCHER="${HEXLARK_ATSPI_BUS_LAUNCHER}"
+    HEXLARK_ATSPI_REGISTRYD="${HEXLARK_ATSPI_REGISTRYD}"
+    HEXLARK_ACCESSIBILITY_PROBE="${CMAKE_CURRENT_SOURCE_DIR}/e2e/accessibility_probe.py")
