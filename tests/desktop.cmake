@@ -55,3 +55,7 @@ target_compile_definitions(e2e_accessibility_test PRIVATE
     HEXLARK_ATSPI_BUS_LAUNCHER="${HEXLARK_ATSPI_BUS_LAUNCHER}"
     HEXLARK_ATSPI_REGISTRYD="${HEXLARK_ATSPI_REGISTRYD}"
     HEXLARK_ACCESSIBILITY_PROBE="${CMAKE_CURRENT_SOURCE_DIR}/e2e/accessibility_probe.py")
+
+# High-resolution X screens: xrdb loads the resource a desktop sets.
+hexlark_find_tool(HEXLARK_XRDB xrdb x11-xserver-utils)
+hexlark_desktop_test(e2e_high_dpi_test e2e/high_dpi_test.cpp 60)
