@@ -59,3 +59,11 @@ target_compile_definitions(e2e_accessibility_test PRIVATE
 # High-resolution X screens: xrdb loads the resource a desktop sets.
 hexlark_find_tool(HEXLARK_XRDB xrdb x11-xserver-utils)
 hexlark_desktop_test(e2e_high_dpi_test e2e/high_dpi_test.cpp 60)
+
+# The Xfce clipboard manager, xfsettingsd, and the settings service it reads.
+hexlark_find_tool(HEXLARK_XFSETTINGSD xfsettingsd xfce4-settings)
+hexlark_find_tool(HEXLARK_XFCONFD xfconfd xfconf /usr/lib/${CMAKE_LIBRARY_ARCHITECTURE}/xfce4/xfconf)
+hexlark_desktop_test(e2e_clipboard_manager_test e2e/clipboard_manager_test.cpp 60)
+target_compile_definitions(e2e_clipboard_manager_test PRIVATE
+    HEXLARK_XFSETTINGSD="${HEXLARK_XFSETTINGSD}"
+    HEXLARK_XFCONFD="${HEXLARK_XFCONFD}")
