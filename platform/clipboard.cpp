@@ -23,9 +23,19 @@ bool SystemClipboard::clear()
     if (clipboard == nullptr) {
         return false;
     }
-    clipboard->clear(QClipboard::Clipboard);
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        // A Wayland compositor may keep the last text and offer it again the
+        // moment it is let go of, and takes an offer of nothing badly: the
+        // clipboard is cleared once it holds nothing of this program's.
+        clipboard->clear(QClipboard::Clipboard);
+        return !clipboard->ownsClipboard();
+    }
+    // Emptied by taking it over with nothing on it rather than by letting it
+    // go: an ownerless clipboard is what a clipboard manager refills with its
+    // own saved copy.
+    clipboard->setMimeData(new QMimeData, QClipboard::Clipboard);
     const QMimeData *held = clipboard->mimeData(QClipboard::Clipboard);
-    return held == nullptr || held->formats().isEmpty();
+    return held != nullptr && held->formats().isEmpty();
 }
 
 bool SystemClipboard::setText(const QString &text)

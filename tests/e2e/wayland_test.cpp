@@ -374,12 +374,9 @@ void WaylandTest::copyReachesClipboard()
 
     const std::optional<QByteArray> copied = waitForClipboardChange(m_nested, before);
     const QByteArray errors = m_nested.errors();
-    // Copy first clears the clipboard and reads it back; on Wayland the
-    // window still holds the compositor's offer of the other program's text
-    // at that moment, so the program reports "cannot clear the clipboard"
-    // and stops with an error box.
-    QEXPECT_FAIL("copy over another program's text",
-                 "Copy's clearing reads back the old clipboard offer on Wayland", Abort);
+    // Copy clears the clipboard first, while the window still holds the
+    // compositor's offer of whatever was there: that must not count as a
+    // failed clear.
     QVERIFY2(!errors.contains(kProgramErrorPrefix), errors.constData());
     QVERIFY2(copied.has_value() && hexlark::e2e::isAddressText(*copied),
              qPrintable(QString::fromUtf8(copied.value_or("(nothing)"))));
