@@ -374,6 +374,7 @@ void Form1DesignTest::everyControlIsNamedForScreenReaders()
     QAccessibleInterface *windowAccess = QAccessible::queryAccessibleInterface(&h.window);
     QVERIFY(windowAccess != nullptr);
     QCOMPARE(windowAccess->text(QAccessible::Name), QStringLiteral("Hexlark"));
+    QCOMPARE(windowAccess->role(), QAccessible::Window);
 
     for (const design::ControlDesign &control : design::kControls) {
         QWidget *widget = h.control(name(control.name));

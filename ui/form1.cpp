@@ -9,6 +9,8 @@
 #include "text_box.h"
 #include "version.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QColor>
 #include <QFont>
 #include <QIcon>
@@ -102,6 +104,16 @@ Qt::Alignment toQtAlignment(design::Alignment alignment)
     return Qt::AlignHCenter | Qt::AlignVCenter;
 }
 
+// A plain QWidget reads as a "filler" to screen readers; the program's one
+// window is a window.
+QAccessibleInterface *accessibleForm1(const QString &className, QObject *object)
+{
+    if (className == QLatin1String(Form1::staticMetaObject.className()) && object->isWidgetType()) {
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    }
+    return nullptr;
+}
+
 } // namespace
 
 Form1::Form1(RandomSource &random, Clipboard &clipboard, MessageBox &messages, ErrorPath &errors,
@@ -109,6 +121,8 @@ Form1::Form1(RandomSource &random, Clipboard &clipboard, MessageBox &messages, E
     : QWidget(parent), m_random(random), m_clipboard(clipboard), m_messages(messages),
       m_errors(errors)
 {
+    static const bool accessibleAsWindow = (QAccessible::installFactory(accessibleForm1), true);
+    Q_UNUSED(accessibleAsWindow);
     buildFromDesign();
     connect(m_command1, &QPushButton::clicked, this, &Form1::command1Click);
     connect(m_command2, &QPushButton::clicked, this, &Form1::command2Click);

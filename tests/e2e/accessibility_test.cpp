@@ -151,6 +151,9 @@ void AccessibilityTest::treeShowsControls_data()
         << QStringLiteral("application") << QStringList{QStringLiteral("Hexlark")};
     QTest::newRow("window name") << QStringLiteral("window/name")
                                  << QStringList{QStringLiteral("Hexlark")};
+    // A window to a screen reader, not a "filler" inside one.
+    QTest::newRow("window role") << QStringLiteral("window/role")
+                                 << QStringList{QStringLiteral("frame"), QStringLiteral("window")};
     // Orca reads a single-line box as "text" or "entry", depending on the toolkit.
     QTest::newRow("address box role")
         << QStringLiteral("box/role")
