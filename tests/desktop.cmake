@@ -19,14 +19,13 @@ function(hexlark_find_tool variable name package)
     endif()
 endfunction()
 
-# A private session bus (dbus-daemon, dbus-send), Weston, window colours and
-# X selections, beside the X session of e2e.cmake.
+# A private session bus (dbus-daemon, dbus-send), Weston and X selections,
+# beside the X session and window colours of e2e.cmake.
 hexlark_find_tool(HEXLARK_DBUS_DAEMON dbus-daemon dbus-daemon)
 hexlark_find_tool(HEXLARK_DBUS_SEND dbus-send dbus-bin)
 add_library(hexlark_desktop_support STATIC
     e2e/session_bus.cpp e2e/session_bus.h
     e2e/weston_session.cpp e2e/weston_session.h
-    e2e/window_colours.cpp e2e/window_colours.h
     e2e/x_selection.cpp e2e/x_selection.h)
 target_link_libraries(hexlark_desktop_support PUBLIC hexlark_e2e_support Qt6::Gui
                       PRIVATE X11::X11)

@@ -4,7 +4,9 @@
 find_package(Qt6 REQUIRED COMPONENTS Gui)
 find_package(X11 REQUIRED)
 
-add_library(hexlark_e2e_support STATIC e2e/xsession.cpp e2e/xsession.h)
+add_library(hexlark_e2e_support STATIC
+    e2e/xsession.cpp e2e/xsession.h
+    e2e/window_colours.cpp e2e/window_colours.h)
 target_include_directories(hexlark_e2e_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/e2e)
 target_link_libraries(hexlark_e2e_support PUBLIC Qt6::Core Qt6::Gui PRIVATE X11::X11)
 target_compile_definitions(hexlark_e2e_support PRIVATE HEXLARK_BINARY="$<TARGET_FILE:hexlark>")
