@@ -51,34 +51,6 @@ void stopProcess(QProcess &process)
     }
 }
 
-// Like XSession::runIn, in a chosen working folder: weston-screenshooter
-// writes its picture to the folder it runs in.
-CommandResult runInFolder(const QProcessEnvironment &environment, const QString &program,
-                          const QStringList &arguments, const QString &folder,
-                          std::chrono::milliseconds deadline)
-{
-    CommandResult result;
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(folder);
-    process.start(program, arguments);
-    if (!process.waitForStarted()) {
-        result.standardError = process.errorString().toLocal8Bit();
-        return result;
-    }
-    process.closeWriteChannel();
-    result.finished = process.waitForFinished(milliseconds(deadline));
-    if (!result.finished) {
-        process.kill();
-        process.waitForFinished();
-    }
-    result.crashed = process.exitStatus() == QProcess::CrashExit;
-    result.exitCode = process.exitCode();
-    result.standardOutput = process.readAllStandardOutput();
-    result.standardError = process.readAllStandardError();
-    return result;
-}
-
 } // namespace
 
 WestonSession::WestonSession(Backend backend, const QString &xDisplay, Xwayland xwayland)
@@ -259,8 +231,9 @@ QImage WestonSession::screenshot() const
     const QString folder = m_work.filePath(QStringLiteral("shot"));
     QDir(folder).removeRecursively();
     QDir().mkpath(folder);
-    const CommandResult shot = runInFolder(
-        clientEnvironment(), QStringLiteral("weston-screenshooter"), {}, folder, kToolDeadline);
+    // weston-screenshooter writes its picture into the folder it runs in.
+    const CommandResult shot = XSession::runIn(
+        clientEnvironment(), QStringLiteral("weston-screenshooter"), {}, kToolDeadline, folder);
     const QStringList pictures =
         QDir(folder).entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name);
     if (!shot.succeeded() || pictures.size() != 1) {

@@ -156,11 +156,13 @@ CommandResult XSession::run(const QString &program, const QStringList &arguments
 }
 
 CommandResult XSession::runIn(const QProcessEnvironment &environment, const QString &program,
-                              const QStringList &arguments, std::chrono::milliseconds deadline)
+                              const QStringList &arguments, std::chrono::milliseconds deadline,
+                              const QString &workingDirectory)
 {
     CommandResult result;
     QProcess process;
     process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(workingDirectory);
     process.start(program, arguments);
     if (!process.waitForStarted()) {
         result.standardError = process.errorString().toLocal8Bit();

@@ -74,10 +74,12 @@ public:
     // Runs an X tool against this display and collects its output.
     CommandResult run(const QString &program, const QStringList &arguments,
                       std::chrono::milliseconds deadline = kCommandDeadline) const;
-    // Runs any command in the given environment, killing it at the deadline.
+    // Runs any command in the given environment (and folder), killing it at
+    // the deadline.
     static CommandResult runIn(const QProcessEnvironment &environment, const QString &program,
                                const QStringList &arguments,
-                               std::chrono::milliseconds deadline = kCommandDeadline);
+                               std::chrono::milliseconds deadline = kCommandDeadline,
+                               const QString &workingDirectory = {});
 
     // Waits until a mapped window whose name matches the pattern exists (and,
     // given a process id, belongs to that process); returns its id or "".
