@@ -1,5 +1,7 @@
 #include "session_bus.h"
 
+#include "xsession.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -13,7 +15,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kStartDeadline = 10s;
-constexpr auto kStopDeadline = 5s;
 constexpr auto kQueryDeadline = 5s;
 constexpr auto kPollInterval = 50ms;
 
@@ -82,14 +83,7 @@ SessionBus::SessionBus()
 
 SessionBus::~SessionBus()
 {
-    if (m_daemon.state() == QProcess::NotRunning) {
-        return;
-    }
-    m_daemon.terminate();
-    if (!m_daemon.waitForFinished(milliseconds(kStopDeadline))) {
-        m_daemon.kill();
-        m_daemon.waitForFinished();
-    }
+    stopProcess(m_daemon);
 }
 
 QProcessEnvironment SessionBus::environment(QProcessEnvironment base) const

@@ -16,7 +16,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto kStopDeadline = 5s;
 constexpr auto kPollInterval = 50ms;
 constexpr auto kClipboardDeadline = 10s;
 const QString kSocketName = QStringLiteral("wayland-hexlark");
@@ -33,23 +32,6 @@ panel-position=none
 locking=false
 background-color=0x%1
 )";
-
-int milliseconds(std::chrono::milliseconds duration)
-{
-    return static_cast<int>(duration.count());
-}
-
-void stopProcess(QProcess &process)
-{
-    if (process.state() == QProcess::NotRunning) {
-        return;
-    }
-    process.terminate();
-    if (!process.waitForFinished(milliseconds(kStopDeadline))) {
-        process.kill();
-        process.waitForFinished();
-    }
-}
 
 } // namespace
 

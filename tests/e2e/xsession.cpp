@@ -32,6 +32,17 @@ int geometryField(const QString &xwininfo, const char *label)
     return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 
+// Xlib's default error handler ends the whole test process; a window that is
+// already gone should only make the request fail.
+int g_xErrors = 0;
+int recordXError(Display * /*display*/, XErrorEvent * /*event*/)
+{
+    ++g_xErrors;
+    return 0;
+}
+
+} // namespace
+
 void stopProcess(QProcess &process)
 {
     if (process.state() == QProcess::NotRunning) {
@@ -44,17 +55,6 @@ void stopProcess(QProcess &process)
         process.waitForFinished();
     }
 }
-
-// Xlib's default error handler ends the whole test process; a window that is
-// already gone should only make the request fail.
-int g_xErrors = 0;
-int recordXError(Display * /*display*/, XErrorEvent * /*event*/)
-{
-    ++g_xErrors;
-    return 0;
-}
-
-} // namespace
 
 bool isAddressText(const QByteArray &text)
 {

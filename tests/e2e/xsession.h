@@ -21,6 +21,9 @@ namespace hexlark::e2e {
 // hex pairs joined by hyphens, nothing before or after, not even a newline.
 bool isAddressText(const QByteArray &text);
 
+// Asks a process to end, and kills it if it has not within a few seconds.
+void stopProcess(QProcess &process);
+
 // What a helper command did before its deadline.
 struct CommandResult
 {
