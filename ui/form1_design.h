@@ -72,7 +72,7 @@ struct FormDesign
     int pictureWidth = 0;         // twips
     int pictureHeight = 0;
     std::string_view iconImages{}; // resource path with %1 for the size in pixels
-    std::array<int, 6> iconSizes{};
+    std::array<int, 5> iconSizes{};
 };
 
 inline constexpr FormDesign kForm1{
@@ -86,7 +86,7 @@ inline constexpr FormDesign kForm1{
     .pictureWidth = 4080,
     .pictureHeight = 2025,
     .iconImages = ":/hexlark/icons/hexlark-%1.png",
-    .iconSizes = {16, 24, 32, 48, 64, 128},
+    .iconSizes = {16, 24, 32, 48, 64},
 };
 
 inline constexpr std::array<ControlDesign, 6> kControls{{
