@@ -42,12 +42,12 @@ std::size_t drawDigitIndex(RandomSource &random)
     if (!std::isfinite(scaled)) {
         throw std::domain_error("random draw scaled to a non-finite value");
     }
-    // Checked as a double first: converting an out-of-range value to int is undefined.
+    // Checked while still a double: converting an out-of-range value is undefined.
     if (scaled < 0 || scaled >= kDigitCount) {
         throw std::out_of_range("hexadecimal digit index " + std::to_string(scaled) +
                                 " outside 0..15");
     }
-    return checkedIndex(static_cast<int>(scaled));
+    return static_cast<std::size_t>(scaled);
 }
 
 } // namespace

@@ -207,36 +207,31 @@ void Form1::load()
     command1Click();
 }
 
-bool Form1::command1Click()
+void Form1::command1Click()
 {
     const QString address = QString::fromStdString(GenerateAddress(m_random));
     if (!setTextBoxText(*m_text1, address)) {
         m_errors.fail(tr("cannot show the new address"));
-        return false;
     }
-    return true;
 }
 
-bool Form1::command3Click()
+void Form1::command3Click()
 {
     if (!m_clipboard.clear()) {
         m_errors.fail(tr("cannot clear the clipboard"));
-        return false;
+        return;
     }
     if (!m_clipboard.setText(m_text1->text())) {
         m_errors.fail(tr("cannot put the address on the clipboard"));
-        return false;
     }
-    return true;
 }
 
-bool Form1::command2Click()
+void Form1::command2Click()
 {
     m_messages.show(
         tr("%1 v%2, by %3")
             .arg(QLatin1String(kProductName), QLatin1String(kShortVersion), QLatin1String(kAuthor)),
         tr("About"));
-    return true;
 }
 
 } // namespace hexlark

@@ -28,9 +28,9 @@ protected:
 private:
     void buildFromDesign();
     void load();
-    bool command1Click();
-    bool command2Click();
-    bool command3Click();
+    void command1Click();
+    void command2Click();
+    void command3Click();
 
     RandomSource &m_random;
     Clipboard &m_clipboard;
