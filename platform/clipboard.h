@@ -1,6 +1,6 @@
 #pragma once
 
-class QString;
+#include <string>
 
 namespace hexlark {
 
@@ -13,14 +13,7 @@ public:
     // Removes every format the clipboard holds.
     virtual bool clear() = 0;
     // Puts text on the clipboard as plain text and nothing else.
-    virtual bool setText(const QString &text) = 0;
-};
-
-class SystemClipboard final : public Clipboard
-{
-public:
-    bool clear() override;
-    bool setText(const QString &text) override;
+    virtual bool setText(const std::string &text) = 0;
 };
 
 } // namespace hexlark

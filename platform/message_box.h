@@ -1,6 +1,6 @@
 #pragma once
 
-class QString;
+#include <string>
 
 namespace hexlark {
 
@@ -8,15 +8,9 @@ class MessageBox
 {
 public:
     virtual ~MessageBox() = default;
-    // Shows an application-modal note with one OK button and no icon and
-    // returns once it is dismissed, however that happens.
-    virtual void show(const QString &message, const QString &title) = 0;
-};
-
-class QtMessageBox final : public MessageBox
-{
-public:
-    void show(const QString &message, const QString &title) override;
+    // Shows an application-modal note with one OK button, the default, and no
+    // icon, and returns once it is dismissed, however that happens.
+    virtual void show(const std::string &message, const std::string &title) = 0;
 };
 
 } // namespace hexlark

@@ -3,54 +3,75 @@
 #include "clipboard.h"
 #include "error_path.h"
 #include "message_box.h"
+#include "text_box.h"
 
-#include <QString>
-#include <QStringList>
+#include <functional>
+#include <string>
+#include <vector>
 
-// Platform stand-ins that record what the window asks of them and can be told
-// to fail.
+// Platform stand-ins that record what the handlers ask of them and can be
+// told to fail.
 namespace hexlark::testing {
+
+class FakeTextBox final : public TextBox
+{
+public:
+    std::string text() const override { return m_text; }
+    bool setText(const std::string &text) override
+    {
+        if (!failSet) {
+            m_text = text;
+        }
+        return !failSet;
+    }
+    bool lock() override
+    {
+        locked = !failLock;
+        return locked;
+    }
+
+    bool failSet = false;
+    bool failLock = false;
+    bool locked = false;
+
+private:
+    std::string m_text = "00-00-00-00-00-00";
+};
 
 class FakeClipboard final : public Clipboard
 {
 public:
     bool clear() override
     {
-        m_log << QStringLiteral("clear");
-        if (failClear) {
-            return false;
-        }
-        m_text.clear();
-        return true;
+        log.push_back("clear");
+        return !failClear;
     }
-    bool setText(const QString &text) override
+    bool setText(const std::string &text) override
     {
-        m_log << QStringLiteral("set:") + text;
-        if (failSet) {
-            return false;
-        }
-        m_text = text;
-        return true;
+        log.push_back("set:" + text);
+        return !failSet;
     }
-    const QStringList &log() const { return m_log; }
-    const QString &text() const { return m_text; }
 
     bool failClear = false;
     bool failSet = false;
-
-private:
-    QStringList m_log;
-    QString m_text;
+    std::vector<std::string> log;
 };
 
+// Records each box; whileShown runs while the box is up, as a click that
+// arrives then would.
 class FakeMessageBox final : public MessageBox
 {
 public:
-    void show(const QString &message, const QString &title) override
+    void show(const std::string &message, const std::string &title) override
     {
-        shown << title + QStringLiteral(": ") + message;
+        shown.push_back(title + ": " + message);
+        if (whileShown) {
+            whileShown();
+        }
     }
-    QStringList shown;
+
+    std::vector<std::string> shown;
+    std::function<void()> whileShown;
 };
 
 // Records failures and returns, so a test can see that the handler itself
@@ -58,8 +79,8 @@ public:
 class RecordingErrorPath final : public ErrorPath
 {
 public:
-    void fail(const QString &what) override { failures << what; }
-    QStringList failures;
+    void fail(const std::string &what) override { failures.push_back(what); }
+    std::vector<std::string> failures;
 };
 
 } // namespace hexlark::testing

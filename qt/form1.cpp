@@ -1,13 +1,8 @@
 #include "form1.h"
 
-#include "clipboard.h"
-#include "error_path.h"
 #include "form1_design.h"
-#include "generate_address.h"
-#include "message_box.h"
-#include "random_source.h"
-#include "text_box.h"
-#include "version.h"
+#include "form1_handlers.h"
+#include "qt_platform.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -118,17 +113,20 @@ QAccessibleInterface *accessibleForm1(const QString &className, QObject *object)
 
 Form1::Form1(RandomSource &random, Clipboard &clipboard, MessageBox &messages, ErrorPath &errors,
              QWidget *parent)
-    : QWidget(parent), m_random(random), m_clipboard(clipboard), m_messages(messages),
-      m_errors(errors)
+    : QWidget(parent)
 {
     static const bool accessibleAsWindow = (QAccessible::installFactory(accessibleForm1), true);
     Q_UNUSED(accessibleAsWindow);
     buildFromDesign();
-    connect(m_command1, &QPushButton::clicked, this, &Form1::command1Click);
-    connect(m_command2, &QPushButton::clicked, this, &Form1::command2Click);
-    connect(m_command3, &QPushButton::clicked, this, &Form1::command3Click);
-    load();
+    m_text1Box = std::make_unique<QtTextBox>(*m_text1);
+    m_handlers = std::make_unique<Form1Handlers>(random, *m_text1Box, clipboard, messages, errors);
+    connect(m_command1, &QPushButton::clicked, this, [this] { m_handlers->command1Click(); });
+    connect(m_command2, &QPushButton::clicked, this, [this] { m_handlers->command2Click(); });
+    connect(m_command3, &QPushButton::clicked, this, [this] { m_handlers->command3Click(); });
+    m_handlers->load();
 }
+
+Form1::~Form1() = default;
 
 void Form1::buildFromDesign()
 {
@@ -196,42 +194,6 @@ void Form1::paintEvent(QPaintEvent * /*event*/)
     // The picture keeps its own pixel size, whatever resolution its file records.
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawPixmap(QRect(QPoint(0, 0), pictureSize()), picture(devicePixelRatioF()));
-}
-
-void Form1::load()
-{
-    if (!lockTextBox(*m_text1)) {
-        m_errors.fail(tr("cannot make the address box read-only"));
-        return;
-    }
-    command1Click();
-}
-
-void Form1::command1Click()
-{
-    const QString address = QString::fromStdString(GenerateAddress(m_random));
-    if (!setTextBoxText(*m_text1, address)) {
-        m_errors.fail(tr("cannot show the new address"));
-    }
-}
-
-void Form1::command3Click()
-{
-    if (!m_clipboard.clear()) {
-        m_errors.fail(tr("cannot clear the clipboard"));
-        return;
-    }
-    if (!m_clipboard.setText(m_text1->text())) {
-        m_errors.fail(tr("cannot put the address on the clipboard"));
-    }
-}
-
-void Form1::command2Click()
-{
-    m_messages.show(
-        tr("%1 v%2, by %3")
-            .arg(QLatin1String(kProductName), QLatin1String(kShortVersion), QLatin1String(kAuthor)),
-        tr("About"));
 }
 
 } // namespace hexlark

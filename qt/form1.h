@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 class QLineEdit;
 class QPushButton;
 
@@ -9,7 +11,9 @@ namespace hexlark {
 
 class Clipboard;
 class ErrorPath;
+class Form1Handlers;
 class MessageBox;
+class QtTextBox;
 class RandomSource;
 
 // The program's one window: the generated address, and buttons to generate a
@@ -21,26 +25,20 @@ class Form1 : public QWidget
 public:
     Form1(RandomSource &random, Clipboard &clipboard, MessageBox &messages, ErrorPath &errors,
           QWidget *parent = nullptr);
+    ~Form1() override;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
     void buildFromDesign();
-    void load();
-    void command1Click();
-    void command2Click();
-    void command3Click();
-
-    RandomSource &m_random;
-    Clipboard &m_clipboard;
-    MessageBox &m_messages;
-    ErrorPath &m_errors;
 
     QLineEdit *m_text1 = nullptr;
     QPushButton *m_command1 = nullptr;
     QPushButton *m_command2 = nullptr;
     QPushButton *m_command3 = nullptr;
+    std::unique_ptr<QtTextBox> m_text1Box;
+    std::unique_ptr<Form1Handlers> m_handlers;
 };
 
 } // namespace hexlark

@@ -1,16 +1,13 @@
 #include "startup.h"
 
-#include "clipboard.h"
 #include "clock.h"
-#include "error_path.h"
 #include "form1.h"
-#include "message_box.h"
+#include "qt_platform.h"
 #include "random_source.h"
 #include "version.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <QString>
 
 #include <cstdio>
 #include <cstdlib>
@@ -62,18 +59,18 @@ int run(int argc, char *argv[])
     QApplication::setDesktopFileName(QLatin1String(kDesktopFileName));
     QApplication app(argc, argv);
 
-    static FatalErrorPath errors;
+    static QtErrorPath errors;
     installUncaughtErrorHandler(errors);
     try {
         SystemClock clock;
         ChaChaRandomSource random(readEntropySeed(), clock);
-        SystemClipboard clipboard;
+        QtClipboard clipboard;
         QtMessageBox messages;
         Form1 window(random, clipboard, messages, errors);
         window.show();
         return QApplication::exec();
     } catch (const std::exception &error) {
-        errors.fail(QString::fromLocal8Bit(error.what()));
+        errors.fail(error.what());
     }
 }
 

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "clipboard.h"
+#include "error_path.h"
+#include "message_box.h"
+#include "text_box.h"
+
+class QLineEdit;
+
+namespace hexlark {
+
+// The platform operations on Qt Widgets.
+
+class QtTextBox final : public TextBox
+{
+public:
+    explicit QtTextBox(QLineEdit &box) : m_box(box) {}
+    std::string text() const override;
+    bool setText(const std::string &text) override;
+    bool lock() override;
+
+private:
+    QLineEdit &m_box;
+};
+
+class QtClipboard final : public Clipboard
+{
+public:
+    bool clear() override;
+    bool setText(const std::string &text) override;
+};
+
+class QtMessageBox final : public MessageBox
+{
+public:
+    void show(const std::string &message, const std::string &title) override;
+};
+
+// Writes "hexlark: <what>" to stderr, shows the same line in one message box
+// when a window can be shown, and ends the process with a non-zero status at
+// once: no destructors, no handing over of the clipboard, nothing more.
+class QtErrorPath final : public ErrorPath
+{
+public:
+    [[noreturn]] void fail(const std::string &what) override;
+};
+
+// Sends std::terminate (an exception nothing caught) to the error path.
+void installUncaughtErrorHandler(ErrorPath &errors);
+
+// Turns the toolkit's own fatal errors (no usable display, for one) into a
+// line on stderr and a failure status, where Qt would abort and dump core.
+// Installed before the application object, whose start-up they come from.
+void installToolkitFatalHandler();
+
+} // namespace hexlark
