@@ -62,6 +62,9 @@ ChaChaBlock chacha20Block(const ChaChaKey &key, std::uint32_t counter, const Cha
             out[4 * i + b] = static_cast<std::uint8_t>(word >> (8 * b));
         }
     }
+    // The working state is the key in another form.
+    wipe(initial);
+    wipe(x);
     return out;
 }
 

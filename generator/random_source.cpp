@@ -31,20 +31,13 @@ std::uint64_t loadLittleEndian64(const std::uint8_t *bytes)
     return value;
 }
 
-template <typename Array> void wipe(Array &array)
-{
-    // volatile so the erasure of spent key material is not optimised away
-    volatile auto *bytes = reinterpret_cast<volatile unsigned char *>(array.data());
-    for (std::size_t i = 0; i < sizeof(array); ++i) {
-        bytes[i] = 0;
-    }
-}
-
 } // namespace
 
-ChaChaRandomSource::ChaChaRandomSource(const ChaChaKey &seed, const Clock &clock)
+ChaChaRandomSource::ChaChaRandomSource(ChaChaKey &&seed, const Clock &clock)
     : m_clock(clock), m_key(seed)
-{}
+{
+    wipe(seed);
+}
 
 ChaChaRandomSource::~ChaChaRandomSource()
 {
@@ -100,10 +93,12 @@ ChaChaKey readEntropySeed(const std::string &token)
     ChaChaKey seed{};
     try {
         std::random_device device(source);
+        std::array<unsigned int, 1> word{};
         for (std::size_t i = 0; i < seed.size(); i += sizeof(unsigned int)) {
-            const unsigned int word = device();
-            std::memcpy(seed.data() + i, &word, sizeof word);
+            word[0] = device();
+            std::memcpy(seed.data() + i, word.data(), sizeof word);
         }
+        wipe(word);
     } catch (const std::exception &error) {
         throw std::runtime_error("cannot read the system's entropy source (" + source +
                                  "): " + error.what());

@@ -27,7 +27,8 @@ public:
 class ChaChaRandomSource final : public RandomSource
 {
 public:
-    ChaChaRandomSource(const ChaChaKey &seed, const Clock &clock);
+    // Takes the seed over and wipes the caller's copy.
+    ChaChaRandomSource(ChaChaKey &&seed, const Clock &clock);
     ~ChaChaRandomSource() override;
     ChaChaRandomSource(const ChaChaRandomSource &) = delete;
     ChaChaRandomSource &operator=(const ChaChaRandomSource &) = delete;
