@@ -19,6 +19,7 @@ TEST_PACKAGES=(
     dpkg-dev file
     weston xwayland wl-clipboard at-spi2-core python3-pyatspi dbus-daemon dbus-bin
     x11-xserver-utils xfce4-settings
+    python3-pytest python3-pil openbox
 )
 
 # Installs whichever of the named packages are missing, and nothing else.

@@ -1,0 +1,23 @@
+"""Fixtures of the end-to-end tests; see harness.py."""
+import os
+
+import pytest
+
+from harness import Weston, XSession
+
+
+@pytest.fixture
+def hexlark():
+    return os.environ["HEXLARK_BINARY"]
+
+
+@pytest.fixture
+def x():
+    session = XSession()
+    yield session
+    session.stop()
+
+
+@pytest.fixture
+def weston(x):
+    return Weston(x)

@@ -1,0 +1,283 @@
+"""One harness for Hexlark's black-box tests: the real program on real displays.
+
+Fixtures (conftest.py) start everything a test needs and always stop it again:
+  x       XSession(screen="1024x768x24", wm=True): a private Xvfb (-displayfd,
+          -noreset) with the openbox window manager, a private D-Bus session bus
+          (which starts AT-SPI and other services on demand) and XDG_RUNTIME_DIR,
+          HOME and XDG folders of its own under x.tmp. Tests that need several
+          sessions make more with XSession() and end each with .stop().
+  weston  Weston: a Wayland compositor shown as a window on x (x11 backend), so
+          xdotool keys and `import` screenshots reach it.
+  hexlark the built program's path (HEXLARK_BINARY, set by CTest).
+
+Helpers:
+  run(cmd, timeout=10, env=None, check=True) -> CompletedProcess (bytes); a
+      command that outlives its timeout fails the test, and never hangs it.
+  wait_for(probe, what, timeout=20) -> the first truthy value probe() returns.
+  x.env                       environment for programs on this display.
+  x.start(cmd, env=None, name=None) -> Popen, stdout/stderr in x.tmp/<name>.log,
+                              stopped (TERM, then KILL) when the session ends.
+  x.hexlark(env=None, prefix=()) -> App(proc, window, log): the program started
+                              (under prefix, e.g. strace) and its mapped window.
+  x.keys(window, *chords)     activate the window, then press e.g. "alt+c".
+  x.click(window, left, top)  a mouse click at a point of the client area.
+  x.clipboard()               the CLIPBOARD's text as exact bytes, or None.
+  x.copied(window, *chords)   claim the clipboard with other text, press the keys,
+                              return what the clipboard then holds.
+  x.geometry(window)          client area (left, top, width, height) on the screen.
+  x.screenshot(window)        PIL RGB image of the window, once it stops changing.
+  x.close(app)                WM_DELETE_WINDOW, as a window manager sends it; the
+                              exit status (None if the program did not end).
+  x.selection_owner(name)     the X window owning a selection, 0 if none.
+  x.kill_server()             the display goes away at once.
+  colour_faults(image, ratio=1) -> [] when a picture of the client area shows
+                              the window's colours (see COLOUR_CHECKS).
+  ADDRESS                     the shape of one address, as exact bytes.
+"""
+import collections
+import ctypes
+import io
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+import pytest
+from PIL import Image
+
+ADDRESS = re.compile(rb"[0-9A-F]{2}(-[0-9A-F]{2}){5}")
+App = collections.namedtuple("App", "proc window log")
+
+
+def run(cmd, timeout=10, env=None, check=True, **kwargs):
+    try:
+        done = subprocess.run(cmd, env=env, capture_output=True, timeout=timeout, **kwargs)
+    except subprocess.TimeoutExpired:
+        pytest.fail(f"{cmd} still running after {timeout} s")
+    if check and done.returncode != 0:
+        pytest.fail(f"{cmd} failed ({done.returncode}): {done.stderr.decode(errors='replace')}")
+    return done
+
+
+def wait_for(probe, what, timeout=20):
+    deadline = time.monotonic() + timeout
+    while True:
+        found = probe()
+        if found:
+            return found
+        if time.monotonic() > deadline:
+            pytest.fail(f"{what}: not within {timeout} s")
+        time.sleep(0.05)
+
+
+def stop(proc):
+    if proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(5)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+
+
+class _ClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
+                ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]
+
+
+class _Xlib:
+    """Just the Xlib calls no command-line tool offers."""
+
+    def __init__(self, display):
+        self.lib = ctypes.CDLL("libX11.so.6")
+        self.lib.XOpenDisplay.restype = ctypes.c_void_p
+        self.lib.XInternAtom.restype = ctypes.c_ulong
+        self.lib.XGetSelectionOwner.restype = ctypes.c_ulong
+        for name, args in (("XInternAtom", [ctypes.c_char_p, ctypes.c_int]),
+                           ("XGetSelectionOwner", [ctypes.c_ulong]), ("XFlush", []),
+                           ("XSendEvent", [ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                                           ctypes.c_void_p]), ("XCloseDisplay", [])):
+            getattr(self.lib, name).argtypes = [ctypes.c_void_p, *args]
+        self.dpy = self.lib.XOpenDisplay(display.encode())
+        assert self.dpy, f"cannot open display {display}"
+
+    def atom(self, name):
+        return self.lib.XInternAtom(self.dpy, name.encode(), 0)
+
+    def close(self):
+        self.lib.XCloseDisplay(self.dpy)
+
+
+class XSession:
+    def __init__(self, screen="1024x768x24", wm=True):
+        self.tmp, self.procs, self.server = tempfile.mkdtemp(prefix="hexlark-"), [], None
+        try:
+            self._begin(screen, wm)
+        except BaseException:
+            self.stop()
+            raise
+
+    def _begin(self, screen, wm):
+        read, write = os.pipe()
+        self.server = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", screen, "-nolisten", "tcp",
+             "-noreset"], pass_fds=[write], stderr=open(f"{self.tmp}/xvfb.log", "wb"))
+        os.close(write)
+        with os.fdopen(read) as announced:
+            self.number = int(announced.readline())
+        self.display = f":{self.number}"
+        self.env = {k: v for k, v in os.environ.items()
+                    if k not in ("WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "SESSION_MANAGER")}
+        for name in ("runtime", "home", "cache", "config", "data"):
+            os.makedirs(f"{self.tmp}/{name}", mode=0o700)
+        self.env.update(DISPLAY=self.display, XDG_RUNTIME_DIR=f"{self.tmp}/runtime",
+                        HOME=f"{self.tmp}/home", XDG_CACHE_HOME=f"{self.tmp}/cache",
+                        XDG_CONFIG_HOME=f"{self.tmp}/config", XDG_DATA_HOME=f"{self.tmp}/data")
+        bus = self.start(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                         stdout=subprocess.PIPE)
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+        self.xlib = _Xlib(self.display)
+        if wm:
+            self.start(["openbox", "--sm-disable"])
+            wait_for(lambda: self.selection_owner("WM_S0"), "openbox manages the screen")
+
+    def start(self, cmd, env=None, name=None, **kwargs):
+        name = name or os.path.basename(cmd[0])
+        kwargs.setdefault("stdout", open(f"{self.tmp}/{name}.log", "ab"))
+        proc = subprocess.Popen(cmd, env=env or self.env, stderr=open(f"{self.tmp}/{name}.err", "ab"),
+                                **kwargs)
+        proc.log = f"{self.tmp}/{name}.err"
+        self.procs.append(proc)
+        return proc
+
+    def hexlark(self, env=None, prefix=(), name="hexlark"):
+        proc = self.start([*prefix, os.environ["HEXLARK_BINARY"]], env=env, name=name)
+        search = ["xdotool", "search", "--sync", "--onlyvisible", "--name", "^Hexlark$"]
+        if not prefix:
+            search[2:2] = ["--all", "--pid", str(proc.pid)]
+        found = run(search, timeout=30, env=self.env, check=False)
+        assert found.returncode == 0, f"no window: {open(proc.log).read()}"
+        return App(proc, found.stdout.split()[0].decode(), proc.log)
+
+    def keys(self, window, *chords):
+        run(["xdotool", "windowactivate", "--sync", window], env=self.env)
+        run(["xdotool", "key", "--clearmodifiers", "--delay", "50", *chords], env=self.env)
+
+    def click(self, window, left, top):
+        run(["xdotool", "mousemove", "--window", window, str(left), str(top), "click", "1"],
+            env=self.env)
+
+    def clipboard(self):
+        got = run(["xclip", "-o", "-selection", "clipboard"], env=self.env, check=False)
+        return got.stdout if got.returncode == 0 else None
+
+    def copied(self, window, *chords):
+        marker = b"text from another program"
+        claim = self.start(["xclip", "-quiet", "-i", "-selection", "clipboard"],
+                           stdin=subprocess.PIPE)
+        claim.stdin.write(marker)
+        claim.stdin.close()
+        wait_for(lambda: self.clipboard() == marker, "another program owns the clipboard")
+        self.keys(window, *chords)
+        return wait_for(lambda: (lambda held: held not in (None, marker) and held)(self.clipboard()),
+                        "the clipboard changes")
+
+    def geometry(self, window):
+        info = run(["xwininfo", "-id", window], env=self.env).stdout.decode()
+        return tuple(int(re.search(rf"{key}:\s+(-?\d+)", info).group(1))
+                     for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+
+    def screenshot(self, window):
+        def settled(previous=[None]):
+            shot = Image.open(io.BytesIO(run(["import", "-window", window, "png:-"],
+                                             env=self.env).stdout)).convert("RGB")
+            same, previous[0] = shot.tobytes() == (previous[0] and previous[0].tobytes()), shot
+            return same and shot
+        return wait_for(settled, "the window stops changing")
+
+    def selection_owner(self, name):
+        return self.xlib.lib.XGetSelectionOwner(self.xlib.dpy, self.xlib.atom(name))
+
+    def close(self, app, timeout=15):
+        event = _ClientMessage(type=33, window=int(app.window), format=32,
+                               message_type=self.xlib.atom("WM_PROTOCOLS"))
+        event.data[0] = self.xlib.atom("WM_DELETE_WINDOW")
+        self.xlib.lib.XSendEvent(self.xlib.dpy, int(app.window), 0, 0, ctypes.byref(event))
+        self.xlib.lib.XFlush(self.xlib.dpy)
+        try:
+            return app.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def kill_server(self):
+        self.server.send_signal(signal.SIGKILL)
+        self.server.wait()
+
+    def stop(self):
+        for proc in reversed(self.procs):
+            stop(proc)
+        if self.server and self.server.poll() is None:
+            if hasattr(self, "xlib"):
+                self.xlib.close()
+            stop(self.server)
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+class Weston:
+    """Weston on x's display: its clients draw into x's window self.output."""
+
+    def __init__(self, x):
+        self.x, self.env = x, dict(x.env, WAYLAND_DISPLAY="wayland-hexlark", QT_QPA_PLATFORM="wayland")
+        del self.env["DISPLAY"]
+        self.proc = x.start(["weston", "--backend=x11-backend.so", "--use-pixman", "--width=640",
+                             "--height=480", "--socket=wayland-hexlark", "--idle-time=0"],
+                            env=x.env, name="weston")
+        self.output = wait_for(lambda: run(["xdotool", "search", "--onlyvisible", "--class",
+                                            "^Weston Compositor$"], env=x.env,
+                                           check=False).stdout.split()[:1], "weston's window")[0].decode()
+        wait_for(lambda: os.path.exists(f"{x.env['XDG_RUNTIME_DIR']}/wayland-hexlark"), "weston's socket")
+
+    def clipboard(self):
+        got = run(["wl-paste", "--no-newline", "--type", "text/plain"], env=self.env, check=False)
+        return got.stdout if got.returncode == 0 else None
+
+
+SCREEN_COLOURS = {
+    "black": lambda r, g, b: max(r, g, b) <= 16,
+    "green": lambda r, g, b: g >= 128 and r <= g // 2 and b <= g // 2,
+    "grey": lambda r, g, b: min(r, g, b) >= 150 and max(r, g, b) - min(r, g, b) <= 40,
+}
+# Regions of the client area at 1x (left, top, right, bottom exclusive), what
+# colour to count there, and how many such pixels it must have; None: all.
+COLOUR_CHECKS = [
+    ("right column is black", (272, 0, 273, 163), "black", None),
+    ("strip left of the buttons is black", (0, 136, 16, 163), "black", None),
+    ("strip under the buttons is black", (0, 144, 273, 163), "black", None),
+    ("Vorrel is green", (8, 40, 257, 56), "green", 50),
+    ("the web address is green", (8, 57, 257, 73), "green", 300),
+    ("no box behind the labels", (0, 40, 273, 74), "black_or_green", None),
+    ("heading letters are bright green", (7, 7, 270, 33), "green", 2000),
+    ("heading has a light grey underside", (7, 33, 270, 35), "grey", 120),
+]
+
+
+def colour_faults(image, ratio=1):
+    if ratio != 1:
+        image = image.resize((image.width // ratio, image.height // ratio), Image.BOX)
+    faults = []
+    for name, box, colour, least in COLOUR_CHECKS:
+        region = image.crop(box)
+        pixels = list(region.getdata())
+        if colour == "black_or_green":
+            ok = sum(SCREEN_COLOURS["black"](*p) or SCREEN_COLOURS["green"](*p)
+                     or p[1] > max(p[0], p[2]) for p in pixels)
+        else:
+            ok = sum(SCREEN_COLOURS[colour](*p) for p in pixels)
+        if ok < (len(pixels) if least is None else least):
+            faults.append(f"{name}: {ok} of {len(pixels)} pixels")
+    return faults

@@ -1,0 +1,75 @@
+"""The real program on an X display with a window manager, as a user and a screen reader see it."""
+import json
+import sys
+import time
+
+from harness import ADDRESS, colour_faults, run, wait_for
+
+ACCESSIBLE = {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1", "QT_ACCESSIBILITY": "1"}
+ROLES = {"Hexlark": "frame", "Vorrel": "label", "Web address": "label", "MAC address": "text",
+         "Generate": "push button", "Copy": "push button", "About": "push button"}
+
+
+def screen_reader(x, app, press=None):
+    """What a screen reader reads of the window, over AT-SPI, after pressing a button."""
+    seen = run([sys.executable, __file__, str(app.proc.pid), press or ""], timeout=40, env=x.env)
+    return json.loads(seen.stdout)
+
+
+def test_user_and_screen_reader_see_copy_the_shown_address(x):
+    app = x.hexlark(env=dict(x.env, **ACCESSIBLE))
+    assert x.geometry(app.window)[2:] == (273, 163)
+    assert b'= "Hexlark"' in run(["xprop", "-id", app.window, "_NET_WM_NAME"], env=x.env).stdout
+    assert colour_faults(x.screenshot(app.window)) == []
+
+    seen = screen_reader(x, app)
+    assert seen["roles"] == ROLES
+    assert "read only" in seen["box states"]
+    shown = seen["text"].encode()
+    assert ADDRESS.fullmatch(shown)
+    assert x.copied(app.window, "alt+c") == shown
+    assert x.copied(app.window, "alt+c") == shown
+
+    x.keys(app.window, "alt+g")
+    generated = wait_for(lambda: screen_reader(x, app)["text"].encode() != shown
+                         and screen_reader(x, app)["text"].encode(), "Alt+G shows a new address")
+    assert ADDRESS.fullmatch(generated)
+    x.click(app.window, 124, 131)
+    assert wait_for(lambda: x.clipboard() == generated, "a click on Copy copies")
+
+    pressed = screen_reader(x, app, press="Generate")["text"].encode()
+    assert pressed != generated and ADDRESS.fullmatch(pressed)
+    screen_reader(x, app, press="Copy")
+    assert wait_for(lambda: x.clipboard() == pressed, "the Copy action copies")
+    assert x.close(app) == 0, open(app.log).read()
+
+
+def probe(pid, press):
+    import pyatspi  # pylint: disable=import-outside-toplevel
+
+    def window():
+        for application in pyatspi.Registry.getDesktop(0):
+            if application is not None and application.get_process_id() == pid:
+                return next((w for w in application if w is not None and w.name == "Hexlark"), None)
+        return None
+
+    top = wait_for(window, "the window in the accessibility tree")
+    nodes = {node.name: node for node in pyatspi.findAllDescendants(top, lambda node: node.name)}
+    nodes["Hexlark"] = top
+    box = nodes["MAC address"].queryText()
+    before = box.getText(0, -1)
+    if press:
+        action = nodes[press].queryAction()
+        names = [action.getName(i).lower() for i in range(action.nActions)]
+        action.doAction(names.index("press"))
+        deadline = time.monotonic() + 10
+        while press == "Generate" and box.getText(0, -1) == before and time.monotonic() < deadline:
+            time.sleep(0.05)
+    print(json.dumps({"text": box.getText(0, -1),
+                      "roles": {name: node.getRoleName() for name, node in nodes.items()},
+                      "box states": [pyatspi.stateToString(s)
+                                     for s in nodes["MAC address"].getState().getStates()]}))
+
+
+if __name__ == "__main__":
+    probe(int(sys.argv[1]), sys.argv[2])
