@@ -17,8 +17,10 @@ Helpers:
   x.env                       environment for programs on this display.
   x.start(cmd, env=None, name=None) -> Popen, stdout/stderr in x.tmp/<name>.log,
                               stopped (TERM, then KILL) when the session ends.
-  x.hexlark(env=None, prefix=()) -> App(proc, window, log): the program started
-                              (under prefix, e.g. strace) and its mapped window.
+  x.hexlark(env=None, prefix=(), name=, **popen) -> App(proc, window, log): the
+                              program started (under prefix, e.g. strace) and its
+                              mapped window; its standard error is in log.
+  x.window(proc)              App for a program started with x.start.
   x.keys(window, *chords)     activate the window, then press e.g. "alt+c".
   x.click(window, left, top)  a mouse click at a point of the client area.
   x.clipboard()               the CLIPBOARD's text as exact bytes, or None.
@@ -155,10 +157,13 @@ class XSession:
         self.procs.append(proc)
         return proc
 
-    def hexlark(self, env=None, prefix=(), name="hexlark"):
-        proc = self.start([*prefix, os.environ["HEXLARK_BINARY"]], env=env, name=name)
+    def hexlark(self, env=None, prefix=(), name="hexlark", **popen):
+        proc = self.start([*prefix, os.environ["HEXLARK_BINARY"]], env=env, name=name, **popen)
+        return self.window(proc, by_pid=not prefix)
+
+    def window(self, proc, by_pid=True):
         search = ["xdotool", "search", "--sync", "--onlyvisible", "--name", "^Hexlark$"]
-        if not prefix:
+        if by_pid:
             search[2:2] = ["--all", "--pid", str(proc.pid)]
         found = run(search, timeout=30, env=self.env, check=False)
         assert found.returncode == 0, f"no window: {open(proc.log).read()}"
@@ -234,8 +239,11 @@ class Weston:
     def __init__(self, x):
         self.x, self.env = x, dict(x.env, WAYLAND_DISPLAY="wayland-hexlark", QT_QPA_PLATFORM="wayland")
         del self.env["DISPLAY"]
+        with open(f"{x.tmp}/weston.ini", "w") as ini:
+            ini.write("[shell]\nbackground-color=0xff788cc8\npanel-position=none\n")
         self.proc = x.start(["weston", "--backend=x11-backend.so", "--use-pixman", "--width=640",
-                             "--height=480", "--socket=wayland-hexlark", "--idle-time=0"],
+                             "--height=480", "--socket=wayland-hexlark", "--idle-time=0",
+                             f"--config={x.tmp}/weston.ini"],
                             env=x.env, name="weston")
         self.output = wait_for(lambda: run(["xdotool", "search", "--onlyvisible", "--class",
                                             "^Weston Compositor$"], env=x.env,
