@@ -1,0 +1,161 @@
+#include "clipboard.h"
+#include "error_path.h"
+#include "form1.h"
+#include "message_box.h"
+#include "random_source.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QFontInfo>
+#include <QLineEdit>
+#include <QObject>
+#include <QRect>
+#include <QTest>
+#include <QWidget>
+
+#include <string>
+
+using namespace hexlark;
+
+namespace {
+
+struct Fakes final : RandomSource, Clipboard, MessageBox, ErrorPath
+{
+    int draws = 0;
+    std::string log;
+    void Reseed() override {}
+    double NextUniform() override { return ((draws++ % 16) + 0.5) / 16; }
+    bool clear() override { return log += "clear ", true; }
+    bool setText(const std::string &text) override { return log += "copy:" + text + " ", true; }
+    void show(const std::string &message, const std::string &) override { log += message + " "; }
+    void fail(const std::string &what) override { log += "FAIL:" + what + " "; }
+};
+
+} // namespace
+
+// The window as designed, in pixels at 96 dpi (logical pixels on denser
+// screens, where QT_SCALE_FACTOR makes each of them two device pixels).
+class Form1Test : public QObject
+{
+    Q_OBJECT
+
+private:
+    Fakes m_fakes;
+    Form1 *m_window = nullptr;
+    QLineEdit *text1() { return m_window->findChild<QLineEdit *>("Text1"); }
+
+private slots:
+    void initTestCase()
+    {
+        m_window = new Form1(m_fakes, m_fakes, m_fakes, m_fakes);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_window));
+    }
+    void cleanupTestCase() { delete m_window; }
+
+    void window()
+    {
+        QCOMPARE(m_window->windowTitle(), "Hexlark");
+        QCOMPARE(m_window->size(), QSize(273, 163));
+        QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
+        const qreal scale = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
+                                ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
+                                : 1.0;
+        QCOMPARE(m_window->grab().size(), QSize(273, 163) * scale);
+        QCOMPARE(text1()->text(), "01-23-45-67-89-AB");
+        QVERIFY(text1()->isReadOnly());
+        QCOMPARE(QApplication::focusWidget(), text1());
+        QCOMPARE(QFontInfo(text1()->font()).pointSize(), 12);
+        QCOMPARE(text1()->font().family(), "Courier New");
+        QCOMPARE(text1()->font().weight(), QFont::Bold);
+        QCOMPARE(text1()->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    }
+
+    void controls_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("rect");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("Label2") << "Label2" << QRect(8, 40, 249, 17) << "Vorrel";
+        QTest::newRow("Label1") << "Label1" << QRect(8, 56, 249, 17)
+                                << "http://www.vorrel.example.com/hexlark/";
+        QTest::newRow("Text1") << "Text1" << QRect(40, 82, 186, 26) << "01-23-45-67-89-AB";
+        QTest::newRow("Command1") << "Command1" << QRect(16, 120, 73, 23) << "&Generate";
+        QTest::newRow("Command3") << "Command3" << QRect(88, 120, 73, 23) << "&Copy";
+        QTest::newRow("Command2") << "Command2" << QRect(160, 120, 73, 23) << "&About";
+    }
+    void controls()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRect, rect);
+        QFETCH(QString, text);
+        QWidget *control = m_window->findChild<QWidget *>(name);
+        QVERIFY(control != nullptr);
+        QCOMPARE(control->geometry(), rect);
+        QCOMPARE(control->property("text").toString(), text);
+    }
+
+    void tabOrder_data()
+    {
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<QString>("visits");
+        QTest::newRow("Tab") << Qt::KeyboardModifiers() << "Command1 Command3 Command2 Text1 ";
+        QTest::newRow("Shift+Tab") << Qt::KeyboardModifiers(Qt::ShiftModifier)
+                                   << "Command2 Command3 Command1 Text1 ";
+    }
+    void tabOrder()
+    {
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(QString, visits);
+        text1()->setFocus();
+        QString visited;
+        for (int i = 0; i < 4; ++i) {
+            QTest::keyClick(QApplication::focusWidget(),
+                            modifiers ? Qt::Key_Backtab : Qt::Key_Tab, modifiers);
+            visited += QApplication::focusWidget()->objectName() + ' ';
+        }
+        QCOMPARE(visited, visits);
+    }
+
+    // From the address box: access keys click their buttons, Enter and
+    // Escape click none, and typing changes nothing.
+    void keys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<std::string>("log");
+        const auto alt = Qt::KeyboardModifiers(Qt::AltModifier);
+        const auto none = Qt::KeyboardModifiers();
+        QTest::newRow("Alt+G") << int(Qt::Key_G) << alt << "CD-EF-01-23-45-67" << std::string();
+        QTest::newRow("Alt+C") << int(Qt::Key_C) << alt << "CD-EF-01-23-45-67"
+                               << std::string("clear copy:CD-EF-01-23-45-67 ");
+        QTest::newRow("Alt+A") << int(Qt::Key_A) << alt << "CD-EF-01-23-45-67"
+                               << std::string("Hexlark v1.0, by Quillmoth ");
+        QTest::newRow("Enter") << int(Qt::Key_Return) << none << "CD-EF-01-23-45-67"
+                               << std::string();
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << none << "CD-EF-01-23-45-67"
+                                << std::string();
+        QTest::newRow("Delete") << int(Qt::Key_Delete) << none << "CD-EF-01-23-45-67"
+                                << std::string();
+        QTest::newRow("typing") << int(Qt::Key_X) << none << "CD-EF-01-23-45-67" << std::string();
+    }
+    void keys()
+    {
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(QString, shown);
+        QFETCH(std::string, log);
+        m_fakes.log.clear();
+        text1()->setFocus();
+        QTest::keyClick(text1(), static_cast<Qt::Key>(key), modifiers);
+        QTRY_COMPARE(m_fakes.log, log);
+        QTRY_COMPARE(text1()->text(), shown);
+        QTest::qWait(300);
+        QCOMPARE(m_fakes.log, log);
+        QVERIFY(m_window->isVisible());
+    }
+};
+
+QTEST_MAIN(Form1Test)
+#include "form1_test.moc"

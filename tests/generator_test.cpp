@@ -1,0 +1,202 @@
+#include "chacha20.h"
+#include "clock.h"
+#include "generate_address.h"
+#include "random_source.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QTest>
+
+#include <array>
+#include <cmath>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace hexlark;
+
+namespace {
+
+constexpr std::uint64_t kFixedReading = 0x0123456789ABCDEF;
+constexpr double kTwoTo53 = 9007199254740992.0;
+
+struct FixedClock final : Clock
+{
+    std::uint64_t nowNanoseconds() const override { return kFixedReading; }
+};
+
+// Hands out the given draws in turn and writes "R" for every reseed.
+struct ScriptedSource final : RandomSource
+{
+    std::vector<double> draws;
+    std::size_t next = 0;
+    std::string log;
+    void Reseed() override { log += 'R'; }
+    double NextUniform() override
+    {
+        log += 'u';
+        return draws[next++ % draws.size()];
+    }
+};
+
+ChaChaKey countingKey()
+{
+    ChaChaKey key{};
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        key[i] = static_cast<std::uint8_t>(i);
+    }
+    return key;
+}
+
+} // namespace
+
+class GeneratorTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void chacha20Block_data()
+    {
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<uint>("counter");
+        QTest::addColumn<QByteArray>("nonce");
+        QTest::addColumn<QByteArray>("block");
+        const QByteArray zeroKey(32, '\0');
+        QTest::newRow("RFC 8439 2.3.2")
+            << QByteArray::fromHex("000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d"
+                                   "1e1f")
+            << 1u << QByteArray::fromHex("000000090000004a00000000")
+            << QByteArray::fromHex("10f1e7e4d13b5915500fdd1fa32071c4c7d1f4c733c068030422aa9ac3d4"
+                                   "6c4ed2826446079faa0914c2d705d98b02a2b5129cd1de164eb9cbd083e8"
+                                   "a2503c4e");
+        QTest::newRow("A.1 #1") << zeroKey << 0u << QByteArray(12, '\0')
+                                << QByteArray::fromHex(
+                                       "76b8e0ada0f13d90405d6ae55386bd28bdd219b8a08ded1aa836efcc8b"
+                                       "770dc7da41597c5157488d7724e03fb8d84a376a43b8f41518a11cc387"
+                                       "b669b2ee6586");
+        QTest::newRow("A.1 #2") << zeroKey << 1u << QByteArray(12, '\0')
+                                << QByteArray::fromHex(
+                                       "9f07e7be5551387a98ba977c732d080dcb0f29a048e3656912c6533e32"
+                                       "ee7aed29b721769ce64e43d57133b074d839d531ed1f28510afb45ace1"
+                                       "0a1f4b794d6f");
+        QTest::newRow("A.1 #4") << QByteArray::fromHex("00ff") + QByteArray(30, '\0') << 2u
+                                << QByteArray(12, '\0')
+                                << QByteArray::fromHex(
+                                       "72d54dfbf12ec44b362692df94137f328fea8da73990265ec1bbbea1ae"
+                                       "9af0ca13b25aa26cb4a648cb9b9d1be65b2c0924a66c54d545ec1b7374"
+                                       "f4872e99f096");
+    }
+    void chacha20Block()
+    {
+        QFETCH(QByteArray, key);
+        QFETCH(uint, counter);
+        QFETCH(QByteArray, nonce);
+        QFETCH(QByteArray, block);
+        ChaChaKey k{};
+        ChaChaNonce n{};
+        std::copy(key.begin(), key.end(), k.begin());
+        std::copy(nonce.begin(), nonce.end(), n.begin());
+        const ChaChaBlock out = hexlark::chacha20Block(k, counter, n);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(out.data()), 64).toHex(), block.toHex());
+    }
+
+    // Nine draws span three refills; two reseeds at the same clock reading
+    // go on with the sequence instead of restarting it.
+    void sourceSequence()
+    {
+        const std::vector<std::uint64_t> expected{
+            0x15646c145cf984, 0x0c8ff9074d3de1, 0x05b47ef63d46b0, 0x01882b69140c44,
+            0x11c35c921394a8, 0x1320c8c3955989, 0x13ce24b9c67476, 0x085f4af56d0ee8,
+            0x1b91b86415e89b, 0x0499ecab8dbd07, 0x01a61a68ab8250, 0x1ac10e8e9869de,
+            0x08ecc271127212};
+        FixedClock clock;
+        ChaChaRandomSource source(countingKey(), clock);
+        std::vector<std::uint64_t> drawn;
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            if (i == 9 || i == 11) {
+                source.Reseed();
+            }
+            const double u = source.NextUniform();
+            QVERIFY(u >= 0.0 && u < 1.0);
+            drawn.push_back(static_cast<std::uint64_t>(u * kTwoTo53));
+        }
+        QCOMPARE(drawn, expected);
+    }
+
+    void entropySeeds()
+    {
+        QVERIFY(readEntropySeed() != readEntropySeed());
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, readEntropySeed("no-such-source"));
+    }
+
+    void addressFromDraws_data()
+    {
+        QTest::addColumn<std::vector<double>>("draws");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("all zero") << std::vector<double>{0.0} << "00-00-00-00-00-00";
+        QTest::newRow("just below one") << std::vector<double>{0.99999999} << "FF-FF-FF-FF-FF-FF";
+        std::vector<double> ladder;
+        for (int i = 0; i < 16; ++i) {
+            ladder.push_back((i + 0.5) / 16);
+        }
+        QTest::newRow("every digit in turn") << ladder << "01-23-45-67-89-AB";
+        QTest::newRow("digit edges") << std::vector<double>{0.0625, 0.9375, 0.5624, 0.5625}
+                                     << "1F-89-1F-89-1F-89";
+    }
+    void addressFromDraws()
+    {
+        QFETCH(std::vector<double>, draws);
+        QFETCH(QString, address);
+        ScriptedSource source;
+        source.draws = draws;
+        QCOMPARE(QString::fromStdString(GenerateAddress(source)), address);
+        QCOMPARE(QString::fromStdString(source.log), "RuuRuuRuuRuuRuuRuu");
+    }
+
+    // The real source at one clock reading: every digit in every place, both
+    // extreme octets, about half odd first octets, and even digits.
+    void addressStatistics()
+    {
+        constexpr int kAddresses = 20000;
+        FixedClock clock;
+        ChaChaRandomSource source(countingKey(), clock);
+        std::map<char, int> digits;
+        std::set<std::pair<int, char>> placed;
+        std::set<std::string> octets;
+        int odd = 0;
+        for (int i = 0; i < kAddresses; ++i) {
+            const std::string address = GenerateAddress(source);
+            QCOMPARE(address.size(), std::size_t{17});
+            for (std::size_t p = 0; p < address.size(); ++p) {
+                if (p % 3 == 2) {
+                    QCOMPARE(address[p], '-');
+                    continue;
+                }
+                ++digits[address[p]];
+                placed.insert({static_cast<int>(p), address[p]});
+                if (p % 3 == 1) {
+                    octets.insert(address.substr(p - 1, 2));
+                }
+            }
+            odd += std::stoi(address.substr(0, 2), nullptr, 16) % 2;
+        }
+        QCOMPARE(digits.size(), std::size_t{16});
+        QCOMPARE(digits.begin()->first, '0');
+        QCOMPARE(digits.rbegin()->first, 'F');
+        QCOMPARE(placed.size(), std::size_t{12 * 16});
+        QVERIFY(octets.count("00") && octets.count("FF"));
+        QVERIFY2(odd > 9500 && odd < 10500, qPrintable(QString::number(odd)));
+        const double expected = kAddresses * 12 / 16.0;
+        double chiSquare = 0;
+        for (const auto &[digit, seen] : digits) {
+            chiSquare += (seen - expected) * (seen - expected) / expected;
+        }
+        // 15 degrees of freedom: above 37.7 has a chance of 1 in 1000.
+        QVERIFY2(chiSquare < 37.7, qPrintable(QString::number(chiSquare)));
+    }
+};
+
+QTEST_APPLESS_MAIN(GeneratorTest)
+#include "generator_test.moc"
