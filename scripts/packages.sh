@@ -13,8 +13,8 @@ HEADLESS_PACKAGES=(xvfb xauth xdotool x11-utils imagemagick)
 
 # To run every test and build the benchmarks.
 TEST_PACKAGES=(
-    xclip strace valgrind
-    libbenchmark-dev libx11-dev libxcb1-dev libxdamage-dev
+    xclip strace icoutils
+    libbenchmark-dev libx11-dev libxdamage-dev
     binutils-mingw-w64-x86-64 desktop-file-utils appstream
     dpkg-dev file
     weston xwayland wl-clipboard at-spi2-core python3-pyatspi dbus-daemon dbus-bin

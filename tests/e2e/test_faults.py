@@ -38,12 +38,14 @@ def scratch(x):
 
 def test_writes_nothing_and_uses_no_network(x):
     trace = f"{x.tmp}/trace.log"
-    app = x.hexlark(prefix=["strace", "-f", "-y", "-s", "4096", "-e", "trace=%file,%network",
+    app = x.hexlark(prefix=["strace", "-f", "-y", "-s", "4096", "-e", "trace=%file,%network,getrandom",
                             "-o", trace], cwd=x.env["HOME"])
     assert ADDRESS.fullmatch(x.copied(app.window, "alt+g", "alt+c"))
     assert x.close(app) == 0, open(app.log).read()
     log = open(trace).read()
     assert log.count("openat(") > 50
+    # The generator's seed: 32 bytes of the entropy source, read 4 at a time.
+    assert len(re.findall(r"getrandom\(.*, 4, 0\) = 4", log)) >= 8
     written = [f"{call}({args}" for call, args in CHANGES.findall(log)
                if (call != "open" or WRITES.search(args))
                and not all(os.path.join(folder, path).startswith(scratch(x))

@@ -18,7 +18,10 @@ def screen_reader(x, app, press=None):
 
 def test_user_and_screen_reader_see_copy_the_shown_address(x):
     app = x.hexlark(env=dict(x.env, **ACCESSIBLE))
-    assert x.geometry(app.window)[2:] == (273, 163)
+    left, top, width, height = x.geometry(app.window)
+    assert (width, height) == (273, 163)
+    # Centred on the 1024 x 768 screen, with or without the frame's title bar.
+    assert abs(left + 136 - 512) <= 2 and abs(top + 81 - 384) <= 24
     assert b'= "Hexlark"' in run(["xprop", "-id", app.window, "_NET_WM_NAME"], env=x.env).stdout
     assert colour_faults(x.screenshot(app.window)) == []
 
