@@ -146,7 +146,9 @@ class XSession:
         self.xlib = _Xlib(self.display)
         if wm:
             self.start(["openbox", "--sm-disable"])
-            wait_for(lambda: self.selection_owner("WM_S0"), "openbox manages the screen")
+            # Set once openbox has set itself up; windows mapped before may go unmanaged.
+            wait_for(lambda: b"window id" in run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
+                                                 env=self.env).stdout, "openbox manages the screen")
 
     def start(self, cmd, env=None, name=None, **kwargs):
         name = name or os.path.basename(cmd[0])
@@ -247,9 +249,11 @@ class Weston:
                              "--height=480", "--socket=wayland-hexlark", "--idle-time=0",
                              f"--config={x.tmp}/weston.ini"],
                             env=x.env, name="weston")
-        self.output = wait_for(lambda: run(["xdotool", "search", "--onlyvisible", "--class",
-                                            "^Weston Compositor$"], env=x.env,
-                                           check=False).stdout.split()[:1], "weston's window")[0].decode()
+        self.output = wait_for(lambda: self.proc.poll() is not None or run(
+            ["xdotool", "search", "--onlyvisible", "--class", "^Weston Compositor$"], env=x.env,
+            check=False).stdout.split()[:1], "weston's window")
+        assert self.proc.poll() is None, open(self.proc.log).read()
+        self.output = self.output[0].decode()
         wait_for(lambda: os.path.exists(f"{x.env['XDG_RUNTIME_DIR']}/wayland-hexlark"), "weston's socket")
 
     def clipboard(self):
