@@ -1,0 +1,342 @@
+#include "form1_window.h"
+
+#include "form1_design.h"
+#include "form1_handlers.h"
+#include "heading.h"
+#include "resource_ids.h"
+#include "wide_text.h"
+#include "win32_platform.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace hexlark {
+namespace {
+
+constexpr const wchar_t *kWindowClass = L"Hexlark.Form1";
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kWindowExStyle = 0;
+// Ids start above IDOK (1) and IDCANCEL (2), which the dialog manager sends
+// for Enter and Escape; a control's id is this plus its tab index.
+constexpr int kFirstControlId = 100;
+constexpr int kPointsPerInch = 72;
+// The labels and buttons use the dialog font, whose metrics the fixed
+// layout was made for (Tahoma on current Windows and on Wine).
+constexpr const wchar_t *kControlFontFace = L"MS Shell Dlg 2";
+constexpr int kControlFontPoints = 8;
+
+HFONT createFont(const wchar_t *face, int points, bool bold, UINT dpi)
+{
+    HFONT font = CreateFontW(-MulDiv(points, static_cast<int>(dpi), kPointsPerInch), 0, 0, 0,
+                             bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                             DEFAULT_PITCH | FF_DONTCARE, face);
+    if (font == nullptr) {
+        throw std::runtime_error("cannot create the window's fonts");
+    }
+    return font;
+}
+
+void require(bool done, const char *what)
+{
+    if (!done) {
+        throw std::runtime_error(what);
+    }
+}
+
+} // namespace
+
+Form1Window::Form1Window(HINSTANCE instance, RandomSource &random, ErrorPath &errors)
+    : m_instance(instance), m_random(random), m_errors(errors)
+{
+    m_background = CreateSolidBrush(static_cast<COLORREF>(design::kForm1.background));
+    require(m_background != nullptr, "cannot create the window's background brush");
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = windowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = static_cast<HICON>(LoadImageW(
+        instance, MAKEINTRESOURCEW(HEXLARK_ICON_GROUP), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+        GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
+    windowClass.hIconSm = static_cast<HICON>(LoadImageW(
+        instance, MAKEINTRESOURCEW(HEXLARK_ICON_GROUP), IMAGE_ICON,
+        GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
+    windowClass.hbrBackground = m_background;
+    windowClass.lpszClassName = kWindowClass;
+    require(RegisterClassExW(&windowClass) != 0, "cannot register the window class");
+
+    const std::wstring title = widen(design::kForm1.title);
+    m_window = CreateWindowExW(kWindowExStyle, kWindowClass, title.c_str(), kWindowStyle,
+                               CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance,
+                               this);
+    require(m_window != nullptr, "cannot create the window");
+    createControls();
+    applyDpi(GetDpiForWindow(m_window), nullptr);
+
+    m_textBox = std::make_unique<Win32TextBox>(m_text1);
+    m_clipboard = std::make_unique<Win32Clipboard>(m_window);
+    m_messageBox = std::make_unique<Win32MessageBox>(m_window);
+    m_handlers = std::make_unique<Form1Handlers>(m_random, *m_textBox, *m_clipboard,
+                                                 *m_messageBox, m_errors);
+    m_handlers->load();
+}
+
+Form1Window::~Form1Window()
+{
+    if (m_window != nullptr) {
+        DestroyWindow(m_window);
+    }
+    DeleteObject(m_text1Font);
+    DeleteObject(m_controlFont);
+    DeleteObject(m_background);
+}
+
+int Form1Window::run(int showCommand)
+{
+    ShowWindow(m_window, showCommand);
+    SetFocus(m_text1);
+    UpdateWindow(m_window);
+
+    MSG message{};
+    BOOL result = FALSE;
+    while ((result = GetMessageW(&message, nullptr, 0, 0)) != 0) {
+        if (result == -1) {
+            m_errors.fail("cannot read the window's messages");
+        }
+        // The dialog manager gives the window Tab, the access keys and Enter
+        // on a focused button, as in a dialog box.
+        if (m_window == nullptr || !IsDialogMessageW(m_window, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    return static_cast<int>(message.wParam);
+}
+
+void Form1Window::createControls()
+{
+    // Creation order is the tab order.
+    std::size_t next = 0;
+    for (const design::ControlDesign &control : design::kControls) {
+        m_controls[next++].design = &control;
+    }
+    std::sort(m_controls.begin(), m_controls.end(), [](const Control &a, const Control &b) {
+        return a.design->tabIndex < b.design->tabIndex;
+    });
+    for (Control &control : m_controls) {
+        const design::ControlDesign &design = *control.design;
+        const wchar_t *windowClass = L"STATIC";
+        DWORD style = WS_CHILD | WS_VISIBLE;
+        DWORD exStyle = 0;
+        switch (design.kind) {
+        case design::ControlKind::Label:
+            style |= SS_CENTER | SS_NOPREFIX;
+            break;
+        case design::ControlKind::TextBox:
+            // Editable at first; the load handler locks it.
+            windowClass = L"EDIT";
+            style |= WS_TABSTOP | ES_CENTER | ES_AUTOHSCROLL;
+            exStyle = WS_EX_CLIENTEDGE;
+            break;
+        case design::ControlKind::PushButton:
+            windowClass = L"BUTTON";
+            style |= WS_TABSTOP | BS_PUSHBUTTON;
+            break;
+        }
+        const std::wstring caption = widen(design.caption);
+        control.window = CreateWindowExW(
+            exStyle, windowClass, caption.c_str(), style, 0, 0, 0, 0, m_window,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + design.tabIndex)),
+            m_instance, nullptr);
+        require(control.window != nullptr, "cannot create the window's controls");
+        if (design.kind == design::ControlKind::TextBox) {
+            m_text1 = control.window;
+        }
+    }
+    require(m_text1 != nullptr, "the design has no text box");
+}
+
+int Form1Window::scaled(int twips) const
+{
+    return MulDiv(twips, static_cast<int>(m_dpi), design::kTwipsPerInch);
+}
+
+void Form1Window::applyDpi(UINT dpi, const RECT *suggested)
+{
+    m_dpi = dpi != 0 ? dpi : design::kDesignDpi;
+
+    const design::FontDesign &textFont = *design::control("Text1").font;
+    const std::wstring textFace = widen(textFont.family);
+    HFONT text1Font = createFont(textFace.c_str(), textFont.points, textFont.bold, m_dpi);
+    HFONT controlFont = createFont(kControlFontFace, kControlFontPoints, false, m_dpi);
+    for (const Control &control : m_controls) {
+        const design::Rect &box = control.design->twips;
+        SetWindowPos(control.window, nullptr, scaled(box.left), scaled(box.top),
+                     scaled(box.width), scaled(box.height), SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(control.window, WM_SETFONT,
+                     reinterpret_cast<WPARAM>(control.design->font ? text1Font : controlFont),
+                     TRUE);
+    }
+    DeleteObject(m_text1Font);
+    DeleteObject(m_controlFont);
+    m_text1Font = text1Font;
+    m_controlFont = controlFont;
+
+    // Above 96 dpi the double-size drawing, which covers the same area.
+    std::unique_ptr<Heading> &heading = m_dpi > design::kDesignDpi ? m_heading2x : m_heading;
+    if (!heading) {
+        heading = std::make_unique<Heading>(
+            m_instance, m_dpi > design::kDesignDpi ? HEXLARK_HEADING_2X : HEXLARK_HEADING);
+    }
+
+    RECT frame{0, 0, scaled(design::kForm1.clientWidth), scaled(design::kForm1.clientHeight)};
+    require(AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExStyle, m_dpi) != FALSE,
+            "cannot size the window");
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    int left = 0;
+    int top = 0;
+    if (suggested != nullptr) {
+        left = suggested->left;
+        top = suggested->top;
+    } else {
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof(monitor);
+        require(GetMonitorInfoW(MonitorFromWindow(m_window, MONITOR_DEFAULTTOPRIMARY),
+                                &monitor) != FALSE,
+                "cannot find the window's screen");
+        const RECT &area = monitor.rcWork;
+        left = area.left + (area.right - area.left - width) / 2;
+        top = area.top + (area.bottom - area.top - height) / 2;
+    }
+    SetWindowPos(m_window, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(m_window, nullptr, TRUE);
+}
+
+void Form1Window::paint()
+{
+    PAINTSTRUCT paint{};
+    HDC dc = BeginPaint(m_window, &paint);
+    if (dc == nullptr) {
+        return;
+    }
+    const Heading &heading = m_dpi > design::kDesignDpi ? *m_heading2x : *m_heading;
+    heading.draw(dc, scaled(design::kForm1.pictureWidth), scaled(design::kForm1.pictureHeight));
+    EndPaint(m_window, &paint);
+}
+
+const Form1Window::Control *Form1Window::controlByWindow(HWND window) const
+{
+    for (const Control &control : m_controls) {
+        if (control.window == window) {
+            return &control;
+        }
+    }
+    return nullptr;
+}
+
+const Form1Window::Control *Form1Window::controlById(int id) const
+{
+    for (const Control &control : m_controls) {
+        if (kFirstControlId + control.design->tabIndex == id) {
+            return &control;
+        }
+    }
+    return nullptr;
+}
+
+void Form1Window::command(int id, int code)
+{
+    if (id == IDOK) {
+        // Enter: it clicks the focused button and does nothing elsewhere.
+        HWND focus = GetFocus();
+        for (const Control &control : m_controls) {
+            if (control.window == focus &&
+                control.design->kind == design::ControlKind::PushButton) {
+                SendMessageW(focus, BM_CLICK, 0, 0);
+            }
+        }
+        return;
+    }
+    const Control *control = controlById(id);
+    if (control == nullptr || code != BN_CLICKED ||
+        control->design->kind != design::ControlKind::PushButton) {
+        return; // Escape (IDCANCEL) among them: there is no cancel button
+    }
+    const std::string_view name = control->design->name;
+    if (name == "Command1") {
+        m_handlers->command1Click();
+    } else if (name == "Command2") {
+        m_handlers->command2Click();
+    } else if (name == "Command3") {
+        m_handlers->command3Click();
+    }
+}
+
+LRESULT CALLBACK Form1Window::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto *self = static_cast<Form1Window *>(
+            reinterpret_cast<CREATESTRUCTW *>(lParam)->lpCreateParams);
+        self->m_window = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto *self = reinterpret_cast<Form1Window *>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr || self->m_window != window) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    // No exception may cross Windows' own frames.
+    try {
+        return self->handle(message, wParam, lParam);
+    } catch (const std::exception &error) {
+        self->m_errors.fail(error.what());
+    }
+    return 0;
+}
+
+LRESULT Form1Window::handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_PAINT:
+        paint();
+        return 0;
+    case WM_CTLCOLORSTATIC:
+        // A read-only EDIT asks too; it keeps the standard colours.
+        if (const Control *label = controlByWindow(reinterpret_cast<HWND>(lParam));
+            label != nullptr && label->design->kind == design::ControlKind::Label) {
+            HDC dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, static_cast<COLORREF>(label->design->textColour.value_or(0)));
+            SetBkMode(dc, TRANSPARENT);
+            return reinterpret_cast<LRESULT>(GetStockObject(HOLLOW_BRUSH));
+        }
+        break;
+    case WM_COMMAND:
+        command(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_ACTIVATE:
+        // A plain window does not keep its focused control as a dialog does.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus != nullptr && IsChild(m_window, focus)) {
+                m_lastFocus = focus;
+            }
+        } else if (m_lastFocus != nullptr) {
+            SetFocus(m_lastFocus);
+            return 0;
+        }
+        break;
+    case WM_DPICHANGED:
+        applyDpi(HIWORD(wParam), reinterpret_cast<const RECT *>(lParam));
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        m_window = nullptr;
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(m_window, message, wParam, lParam);
+}
+
+} // namespace hexlark

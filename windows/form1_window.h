@@ -1,0 +1,75 @@
+#pragma once
+
+#include "win32.h"
+
+#include <array>
+#include <memory>
+
+namespace hexlark {
+
+class ErrorPath;
+class Form1Handlers;
+class Heading;
+class RandomSource;
+class Win32Clipboard;
+class Win32MessageBox;
+class Win32TextBox;
+
+namespace design {
+struct ControlDesign;
+}
+
+// Form1 on Win32: the window and its controls built from the shared design
+// table, scaled to the window's dpi, with every click handed to the shared
+// handlers.
+class Form1Window
+{
+public:
+    // Creates the window and its controls (hidden) and runs the load
+    // handler. Throws std::runtime_error when Windows refuses a part of it.
+    Form1Window(HINSTANCE instance, RandomSource &random, ErrorPath &errors);
+    ~Form1Window();
+    Form1Window(const Form1Window &) = delete;
+    Form1Window &operator=(const Form1Window &) = delete;
+
+    // Shows the window centred on its screen with the focus in Text1, then
+    // runs the message loop until the window is closed; returns the exit status.
+    int run(int showCommand);
+
+private:
+    struct Control
+    {
+        const design::ControlDesign *design = nullptr;
+        HWND window = nullptr;
+    };
+
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void createControls();
+    void applyDpi(UINT dpi, const RECT *suggested);
+    void paint();
+    void command(int id, int code);
+    int scaled(int twips) const;
+    const Control *controlById(int id) const;
+    const Control *controlByWindow(HWND window) const;
+
+    HINSTANCE m_instance = nullptr;
+    RandomSource &m_random;
+    ErrorPath &m_errors;
+    HWND m_window = nullptr;
+    HWND m_text1 = nullptr;
+    HWND m_lastFocus = nullptr;
+    HBRUSH m_background = nullptr;
+    HFONT m_text1Font = nullptr;
+    HFONT m_controlFont = nullptr;
+    UINT m_dpi = 0;
+    std::array<Control, 6> m_controls{};
+    std::unique_ptr<Heading> m_heading;
+    std::unique_ptr<Heading> m_heading2x;
+    std::unique_ptr<Win32TextBox> m_textBox;
+    std::unique_ptr<Win32Clipboard> m_clipboard;
+    std::unique_ptr<Win32MessageBox> m_messageBox;
+    std::unique_ptr<Form1Handlers> m_handlers;
+};
+
+} // namespace hexlark
