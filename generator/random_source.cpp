@@ -17,7 +17,9 @@ constexpr int kBitsPerUniform = 53;              // a double's whole mantissa
 constexpr double kUniformScale = 1.0 / static_cast<double>(std::uint64_t{1} << kBitsPerUniform);
 
 #if defined(_WIN32)
-constexpr const char *kDefaultEntropyToken = "default";
+// The system's cryptographic generator, through the C runtime. libstdc++'s
+// "default" would prefer the processor's RDSEED/RDRAND where it has them.
+constexpr const char *kDefaultEntropyToken = "rand_s";
 #else
 constexpr const char *kDefaultEntropyToken = "getentropy";
 #endif

@@ -20,7 +20,11 @@ TEST_PACKAGES=(
     weston xwayland wl-clipboard at-spi2-core python3-pyatspi dbus-daemon dbus-bin
     x11-xserver-utils xfce4-settings
     python3-pytest python3-pil openbox
+    wine wine64 fonts-wine python3-pefile g++-mingw-w64-x86-64-posix
 )
+
+# To cross-build the Windows edition (scripts/build-windows.sh).
+WINDOWS_BUILD_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
 
 # Installs whichever of the named packages are missing, and nothing else.
 ensure_packages() {

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, cross-builds the Windows edition of Hexlark with
+# mingw-w64 and prints the path of hexlark.exe on its last line.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$root/build/windows"
+# shellcheck source=packages.sh
+source "$root/scripts/packages.sh"
+ensure_packages "${WINDOWS_BUILD_PACKAGES[@]}"
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" >/dev/null
+cmake --build "$build" --parallel 2 >&2
+echo "$build/windows/hexlark.exe"

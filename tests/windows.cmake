@@ -1,0 +1,28 @@
+# The Windows edition (cmake/windows_edition.cmake): its executable read back
+# with Debian's python3-pefile, and the program run under Wine on a private
+# Xvfb with openbox, driven with xdotool and read back with xclip, xwininfo
+# and import. Debian packages: python3-pytest python3-pefile python3-pil wine
+# wine64 fonts-wine xvfb openbox xdotool xclip x11-utils imagemagick.
+if(NOT HEXLARK_WINDOWS_EDITION)
+    return()
+endif()
+
+# The system's python3 with Debian's modules, never a virtual environment's.
+find_program(HEXLARK_WINDOWS_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
+find_program(HEXLARK_WINESERVER NAMES wineserver PATHS /usr/lib/wine REQUIRED)
+foreach(_tool wine Xvfb openbox xdotool xclip xwininfo import)
+    find_program(_found_${_tool} ${_tool} REQUIRED)
+endforeach()
+
+foreach(_test exe_resources wine)
+    add_test(NAME windows_${_test}_test
+        COMMAND ${HEXLARK_WINDOWS_PYTHON} -m pytest -q -p no:cacheprovider
+                ${CMAKE_CURRENT_SOURCE_DIR}/windows/test_${_test}.py)
+    set_tests_properties(windows_${_test}_test PROPERTIES
+        ENVIRONMENT "HEXLARK_WINDOWS_EXE=${HEXLARK_WINDOWS_EXE};HEXLARK_RESOURCES_DIR=${PROJECT_SOURCE_DIR}/resources;HEXLARK_WINESERVER=${HEXLARK_WINESERVER}"
+        LABELS windows
+        TIMEOUT 60)
+endforeach()
+# One Wine test at a time: Wine and the X clipboard do not mix well between
+# sessions.
+set_tests_properties(windows_wine_test PROPERTIES RESOURCE_LOCK wine TIMEOUT 300)
