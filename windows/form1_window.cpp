@@ -55,21 +55,21 @@ Form1Window::Form1Window(HINSTANCE instance, RandomSource &random, ErrorPath &er
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = windowProc;
     windowClass.hInstance = instance;
-    windowClass.hIcon = static_cast<HICON>(LoadImageW(
-        instance, MAKEINTRESOURCEW(HEXLARK_ICON_GROUP), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-        GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
-    windowClass.hIconSm = static_cast<HICON>(LoadImageW(
-        instance, MAKEINTRESOURCEW(HEXLARK_ICON_GROUP), IMAGE_ICON,
-        GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    windowClass.hIcon = static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(HEXLARK_ICON_GROUP), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
+    windowClass.hIconSm = static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(HEXLARK_ICON_GROUP), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
     windowClass.hbrBackground = m_background;
     windowClass.lpszClassName = kWindowClass;
     require(RegisterClassExW(&windowClass) != 0, "cannot register the window class");
 
     const std::wstring title = widen(design::kForm1.title);
-    m_window = CreateWindowExW(kWindowExStyle, kWindowClass, title.c_str(), kWindowStyle,
-                               CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance,
-                               this);
+    m_window =
+        CreateWindowExW(kWindowExStyle, kWindowClass, title.c_str(), kWindowStyle, CW_USEDEFAULT,
+                        CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, this);
     require(m_window != nullptr, "cannot create the window");
     createControls();
     applyDpi(GetDpiForWindow(m_window), nullptr);
@@ -77,8 +77,8 @@ Form1Window::Form1Window(HINSTANCE instance, RandomSource &random, ErrorPath &er
     m_textBox = std::make_unique<Win32TextBox>(m_text1);
     m_clipboard = std::make_unique<Win32Clipboard>(m_window);
     m_messageBox = std::make_unique<Win32MessageBox>(m_window);
-    m_handlers = std::make_unique<Form1Handlers>(m_random, *m_textBox, *m_clipboard,
-                                                 *m_messageBox, m_errors);
+    m_handlers = std::make_unique<Form1Handlers>(m_random, *m_textBox, *m_clipboard, *m_messageBox,
+                                                 m_errors);
     m_handlers->load();
 }
 
@@ -172,8 +172,8 @@ void Form1Window::applyDpi(UINT dpi, const RECT *suggested)
     HFONT controlFont = createFont(kControlFontFace, kControlFontPoints, false, m_dpi);
     for (const Control &control : m_controls) {
         const design::Rect &box = control.design->twips;
-        SetWindowPos(control.window, nullptr, scaled(box.left), scaled(box.top),
-                     scaled(box.width), scaled(box.height), SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(control.window, nullptr, scaled(box.left), scaled(box.top), scaled(box.width),
+                     scaled(box.height), SWP_NOZORDER | SWP_NOACTIVATE);
         SendMessageW(control.window, WM_SETFONT,
                      reinterpret_cast<WPARAM>(control.design->font ? text1Font : controlFont),
                      TRUE);
@@ -203,8 +203,8 @@ void Form1Window::applyDpi(UINT dpi, const RECT *suggested)
     } else {
         MONITORINFO monitor{};
         monitor.cbSize = sizeof(monitor);
-        require(GetMonitorInfoW(MonitorFromWindow(m_window, MONITOR_DEFAULTTOPRIMARY),
-                                &monitor) != FALSE,
+        require(GetMonitorInfoW(MonitorFromWindow(m_window, MONITOR_DEFAULTTOPRIMARY), &monitor) !=
+                    FALSE,
                 "cannot find the window's screen");
         const RECT &area = monitor.rcWork;
         left = area.left + (area.right - area.left - width) / 2;
@@ -277,8 +277,8 @@ void Form1Window::command(int id, int code)
 LRESULT CALLBACK Form1Window::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_NCCREATE) {
-        auto *self = static_cast<Form1Window *>(
-            reinterpret_cast<CREATESTRUCTW *>(lParam)->lpCreateParams);
+        auto *self =
+            static_cast<Form1Window *>(reinterpret_cast<CREATESTRUCTW *>(lParam)->lpCreateParams);
         self->m_window = window;
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
