@@ -1,8 +1,8 @@
 # The Windows edition (cmake/windows_edition.cmake): its executable read back
-# with Debian's python3-pefile, and the program run under Wine on a private
-# Xvfb with openbox, driven with xdotool and read back with xclip, xwininfo
-# and import. Debian packages: python3-pytest python3-pefile python3-pil wine
-# wine64 fonts-wine xvfb openbox xdotool xclip x11-utils imagemagick.
+# with Debian's python3-pefile, and the program run under Wine on the
+# black-box harness's private X session (e2e/harness.py). Debian packages:
+# python3-pytest python3-pefile python3-pil wine wine64 fonts-wine xvfb
+# openbox xdotool xclip x11-utils imagemagick.
 if(NOT HEXLARK_WINDOWS_EDITION)
     return()
 endif()
@@ -19,7 +19,7 @@ foreach(_test exe_resources wine)
         COMMAND ${HEXLARK_WINDOWS_PYTHON} -m pytest -q -p no:cacheprovider
                 ${CMAKE_CURRENT_SOURCE_DIR}/windows/test_${_test}.py)
     set_tests_properties(windows_${_test}_test PROPERTIES
-        ENVIRONMENT "HEXLARK_WINDOWS_EXE=${HEXLARK_WINDOWS_EXE};HEXLARK_RESOURCES_DIR=${PROJECT_SOURCE_DIR}/resources;HEXLARK_WINESERVER=${HEXLARK_WINESERVER}"
+        ENVIRONMENT "HEXLARK_WINDOWS_EXE=${HEXLARK_WINDOWS_EXE};HEXLARK_WINESERVER=${HEXLARK_WINESERVER};PYTHONPATH=${CMAKE_CURRENT_SOURCE_DIR}/e2e;PYTHONDONTWRITEBYTECODE=1"
         LABELS windows
         TIMEOUT 60)
 endforeach()
