@@ -19,7 +19,7 @@ else
 fi
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DHEXLARK_BUILD_TESTS=OFF -DHEXLARK_BUILD_BENCHMARKS=OFF >/dev/null
+    -DBUILD_TESTING=OFF -DHEXLARK_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build "$build" --parallel
 program="$build/app/hexlark"
 

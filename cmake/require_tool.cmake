@@ -1,0 +1,24 @@
+# hexlark_require_tool(<variable> <program names...> PACKAGE <Debian package> FOR <what>
+#                      [PATHS <folders...>])
+# Finds a program that a test needs, only in PATHS when given (for programs
+# outside PATH). When it is missing, the test is left out with a note, so a
+# machine with only the build dependencies still configures; with
+# HEXLARK_REQUIRE_TEST_TOOLS (the ci preset) configuring stops instead, so CI
+# never skips a test unseen.
+function(hexlark_require_tool variable)
+    cmake_parse_arguments(PARSE_ARGV 1 ARG "" "PACKAGE;FOR" "PATHS")
+    if(ARG_PATHS)
+        find_program(${variable} NAMES ${ARG_UNPARSED_ARGUMENTS} PATHS ${ARG_PATHS} NO_DEFAULT_PATH)
+    else()
+        find_program(${variable} NAMES ${ARG_UNPARSED_ARGUMENTS})
+    endif()
+    if(${variable})
+        return()
+    endif()
+    list(JOIN ARG_UNPARSED_ARGUMENTS " or " names)
+    set(note "${names} not found (Debian package ${ARG_PACKAGE}): ${ARG_FOR} left out")
+    if(HEXLARK_REQUIRE_TEST_TOOLS)
+        message(FATAL_ERROR "${note}. HEXLARK_REQUIRE_TEST_TOOLS is on: install it.")
+    endif()
+    message(STATUS "${note}")
+endfunction()

@@ -1,0 +1,17 @@
+# The build as a packager or a developer meets it: with Make, reproducible,
+# and as a Debian package (e2e/test_package.py). A sanitizer build is not what
+# ships: there these stay out.
+if(TEST e2e_test_package)
+    set_tests_properties(e2e_test_package PROPERTIES LABELS "e2e;package" TIMEOUT 600
+                         DISABLED ${HEXLARK_SANITIZE})
+endif()
+if(HEXLARK_SANITIZE)
+    return()
+endif()
+
+# Two Release builds with Make in two fresh folders give the same program.
+add_test(NAME reproducible_build_test
+    COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
+            -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/reproducible_build
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/reproducible_build.cmake)
+set_tests_properties(reproducible_build_test PROPERTIES LABELS build TIMEOUT 900)
