@@ -3,7 +3,7 @@
 # Finds a program that a test needs, only in PATHS when given (for programs
 # outside PATH). When it is missing, the test is left out with a note, so a
 # machine with only the build dependencies still configures; with
-# HEXLARK_REQUIRE_TEST_TOOLS (the ci preset) configuring stops instead, so CI
+# HEXLARK_REQUIRE_TEST_TOOLS (the presets) configuring stops instead, so CI
 # never skips a test unseen.
 function(hexlark_require_tool variable)
     cmake_parse_arguments(PARSE_ARGV 1 ARG "" "PACKAGE;FOR" "PATHS")
@@ -16,9 +16,14 @@ function(hexlark_require_tool variable)
         return()
     endif()
     list(JOIN ARG_UNPARSED_ARGUMENTS " or " names)
-    set(note "${names} not found (Debian package ${ARG_PACKAGE}): ${ARG_FOR} left out")
+    set(note "${names} not found (Debian package ${ARG_PACKAGE})")
     if(HEXLARK_REQUIRE_TEST_TOOLS)
-        message(FATAL_ERROR "${note}. HEXLARK_REQUIRE_TEST_TOOLS is on: install it.")
+        message(FATAL_ERROR "${note}, needed by ${ARG_FOR} (HEXLARK_REQUIRE_TEST_TOOLS is on)")
     endif()
-    message(STATUS "${note}")
+    # One note for each test left out, however many of its tools are missing.
+    get_property(noted GLOBAL PROPERTY HEXLARK_TESTS_LEFT_OUT)
+    if(NOT ARG_FOR IN_LIST noted)
+        set_property(GLOBAL APPEND PROPERTY HEXLARK_TESTS_LEFT_OUT "${ARG_FOR}")
+        message(STATUS "${note}: ${ARG_FOR} left out")
+    endif()
 endfunction()

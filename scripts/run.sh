@@ -21,7 +21,7 @@ fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DBUILD_TESTING=OFF -DHEXLARK_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build "$build" --parallel
-program="$build/app/hexlark"
+program="$build/qt/hexlark"
 
 if have_display; then
     exec "$program"
