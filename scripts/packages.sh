@@ -16,7 +16,7 @@ TEST_PACKAGES=(
     xclip strace icoutils
     libbenchmark-dev libx11-dev libxdamage-dev
     binutils-mingw-w64-x86-64 desktop-file-utils appstream
-    dpkg-dev file build-essential debhelper lintian python3-pytest
+    dpkg-dev file build-essential debhelper lintian
     weston xwayland wl-clipboard at-spi2-core python3-pyatspi dbus-daemon dbus-bin
     x11-xserver-utils xfce4-settings
     python3-pytest python3-pil openbox
