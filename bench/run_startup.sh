@@ -8,7 +8,7 @@
 #   run_startup.sh [-n RUNS] [--log FILE] BUILD_DIR
 #   run_startup.sh [-n RUNS] [--log FILE] HEXLARK REFERENCE_WINDOW STARTUP_PROBE
 #
-# BUILD_DIR is a build with the benchmarks on: app/hexlark,
+# BUILD_DIR is a build with the benchmarks on: qt/hexlark,
 # bench/reference_window and bench/startup_probe are taken from it. Each
 # program runs RUNS times (default 15); the first run of each warms the caches
 # and is left out of the medians. --log keeps the probe's line for every run
@@ -45,7 +45,7 @@ while (($# > 0)); do
 done
 case ${#paths[@]} in
 1)
-    hexlark=${paths[0]}/app/hexlark
+    hexlark=${paths[0]}/qt/hexlark
     reference=${paths[0]}/bench/reference_window
     probe=${paths[0]}/bench/startup_probe
     ;;
