@@ -1,14 +1,17 @@
 #include "form1.h"
 
+#include "accessible_text_box.h"
 #include "form1_design.h"
 #include "form1_handlers.h"
 #include "qt_platform.h"
 
 #include <QAccessible>
+#include <QAccessibleObject>
 #include <QAccessibleWidget>
 #include <QColor>
 #include <QFont>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -75,10 +78,12 @@ void applyDesign(QWidget &widget, const design::ControlDesign &control)
     widget.setGeometry(toPixelRect(control.twips));
     widget.setAccessibleName(toQString(control.accessibleName));
     widget.setAccessibleDescription(toQString(control.accessibleDescription));
-    if (control.font) {
-        QFont font(toQString(control.font->family), control.font->points,
-                   control.font->bold ? QFont::Bold : QFont::Normal);
-        widget.setFont(font);
+    // The layout is fixed: a desktop's larger font would cut the texts off.
+    const std::optional<design::FontDesign> &font =
+        control.font ? control.font : design::kForm1.controlFont;
+    if (font) {
+        widget.setFont(
+            QFont(toQString(font->family), font->points, font->bold ? QFont::Bold : QFont::Normal));
     }
     if (control.textColour) {
         QPalette palette = widget.palette();
@@ -109,18 +114,45 @@ QAccessibleInterface *accessibleForm1(const QString &className, QObject *object)
     return nullptr;
 }
 
+// A spoken notice with no widget of its own: what Orca reads out when it
+// shows, wherever the focus is.
+class AccessibleNotice : public QAccessibleObject
+{
+public:
+    using QAccessibleObject::QAccessibleObject;
+
+    QAccessibleInterface *parent() const override
+    {
+        return QAccessible::queryAccessibleInterface(object()->parent());
+    }
+    QAccessibleInterface *child(int /*index*/) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface * /*child*/) const override { return -1; }
+    QString text(QAccessible::Text kind) const override
+    {
+        return kind == QAccessible::Name ? object()->objectName() : QString();
+    }
+    QAccessible::Role role() const override { return QAccessible::Notification; }
+    QAccessible::State state() const override { return {}; }
+};
+
 } // namespace
 
 Form1::Form1(RandomSource &random, Clipboard &clipboard, MessageBox &messages, ErrorPath &errors,
              QWidget *parent)
     : QWidget(parent)
 {
-    static const bool accessibleAsWindow = (QAccessible::installFactory(accessibleForm1), true);
-    Q_UNUSED(accessibleAsWindow);
+    static const bool accessibleFactories =
+        (QAccessible::installFactory(accessibleForm1),
+         QAccessible::installFactory(AccessibleTextBox::create), true);
+    Q_UNUSED(accessibleFactories);
     buildFromDesign();
     m_text1Box = std::make_unique<QtTextBox>(*m_text1);
     m_handlers = std::make_unique<Form1Handlers>(random, *m_text1Box, clipboard, messages, errors);
-    connect(m_command1, &QPushButton::clicked, this, [this] { m_handlers->command1Click(); });
+    connect(m_command1, &QPushButton::clicked, this, [this] {
+        m_handlers->command1Click();
+        tellNewAddress();
+    });
     connect(m_command2, &QPushButton::clicked, this, [this] { m_handlers->command2Click(); });
     connect(m_command3, &QPushButton::clicked, this, [this] { m_handlers->command3Click(); });
     m_handlers->load();
@@ -158,9 +190,11 @@ void Form1::buildFromDesign()
         }
         case design::ControlKind::PushButton: {
             auto *button = new QPushButton(caption, this);
-            // Enter and Escape belong to no button.
+            // Enter and Escape belong to no button; Enter clicks the one
+            // that has the focus (eventFilter).
             button->setAutoDefault(false);
             button->setDefault(false);
+            button->installEventFilter(this);
             widget = button;
             break;
         }
@@ -182,9 +216,61 @@ void Form1::buildFromDesign()
     m_command2 = findChild<QPushButton *>(QStringLiteral("Command2"));
     m_command3 = findChild<QPushButton *>(QStringLiteral("Command3"));
 
+    centreOnScreen();
+}
+
+// The frame is unknown until a window manager has drawn it: the window is
+// centred by its client area first, then as a whole once the frame is known.
+void Form1::centreOnScreen()
+{
     if (QScreen *where = screen()) {
-        move(where->availableGeometry().center() - rect().center());
+        QRect whole = frameGeometry();
+        whole.moveCenter(where->availableGeometry().center());
+        move(whole.topLeft());
     }
+}
+
+void Form1::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    if (!m_centredWithFrame && isVisible() && frameGeometry() != geometry()) {
+        m_centredWithFrame = true;
+        centreOnScreen();
+    }
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *button = qobject_cast<QPushButton *>(watched);
+    if (button != nullptr && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        if (enter && plain) {
+            if (!key->isAutoRepeat()) {
+                button->click();
+            }
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// A screen reader speaks a change of the box only while the box has the
+// focus, and Qt 6.4 has no announcements: a new address made from a button
+// reaches the reader as a notice shown to it alone.
+void Form1::tellNewAddress()
+{
+    if (m_text1->hasFocus() || !QAccessible::isActive()) {
+        return;
+    }
+    if (m_notice == nullptr) {
+        m_notice = new QObject(this);
+        QAccessible::registerAccessibleInterface(new AccessibleNotice(m_notice));
+    }
+    m_notice->setObjectName(tr("New address %1").arg(m_text1->text()));
+    QAccessibleEvent shown(m_notice, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
 }
 
 void Form1::paintEvent(QPaintEvent * /*event*/)

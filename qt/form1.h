@@ -28,10 +28,14 @@ public:
     ~Form1() override;
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
     void buildFromDesign();
+    void centreOnScreen();
+    void tellNewAddress();
 
     QLineEdit *m_text1 = nullptr;
     QPushButton *m_command1 = nullptr;
@@ -39,6 +43,8 @@ private:
     QPushButton *m_command3 = nullptr;
     std::unique_ptr<QtTextBox> m_text1Box;
     std::unique_ptr<Form1Handlers> m_handlers;
+    QObject *m_notice = nullptr;
+    bool m_centredWithFrame = false;
 };
 
 } // namespace hexlark

@@ -2,9 +2,11 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QIcon>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QString>
 
 #include <cstdio>
@@ -137,6 +139,8 @@ void QtMessageBox::show(const std::string &message, const std::string &title)
     box.setWindowModality(Qt::ApplicationModal);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Ok);
+    // Desktops whose dialog buttons carry icons would put a stock one on OK.
+    box.button(QMessageBox::Ok)->setIcon(QIcon());
     box.exec();
 }
 

@@ -73,6 +73,10 @@ struct FormDesign
     int pictureHeight = 0;
     std::string_view iconImages{}; // resource path with %1 for the size in pixels
     std::array<int, 5> iconSizes{};
+    // The labels' and buttons' font where the toolkit's default follows the
+    // desktop's and the fixed layout would not hold; none: the platform's
+    // default control font.
+    std::optional<FontDesign> controlFont{};
 };
 
 inline constexpr FormDesign kForm1{
@@ -87,6 +91,7 @@ inline constexpr FormDesign kForm1{
     .pictureHeight = 2025,
     .iconImages = ":/hexlark/icons/hexlark-%1.png",
     .iconSizes = {16, 24, 32, 48, 64},
+    .controlFont = FontDesign{"DejaVu Sans", 8, false},
 };
 
 inline constexpr std::array<ControlDesign, 6> kControls{{
