@@ -21,6 +21,7 @@ TEST_PACKAGES=(
     x11-xserver-utils xfce4-settings
     python3-pytest python3-pil openbox
     wine wine64 fonts-wine python3-pefile g++-mingw-w64-x86-64-posix
+    orca qt6-gtk-platformtheme fonts-cantarell fonts-noto-core
 )
 
 # To cross-build the Windows edition (scripts/build-windows.sh).
