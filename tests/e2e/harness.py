@@ -245,6 +245,9 @@ class Weston:
         self.env["ASAN_OPTIONS"] = self.env.get("ASAN_OPTIONS", "") + ":detect_leaks=0"
         with open(f"{x.tmp}/weston.ini", "w") as ini:
             ini.write("[shell]\nbackground-color=0xff788cc8\npanel-position=none\n")
+        # Weston follows the X pointer only once it has entered its window;
+        # a pointer that starts inside leaves every click at Weston's (0, 0).
+        run(["xdotool", "mousemove", "0", "0"], env=x.env)
         self.proc = x.start(["weston", "--backend=x11-backend.so", "--use-pixman", "--width=640",
                              "--height=480", "--socket=wayland-hexlark", "--idle-time=0",
                              f"--config={x.tmp}/weston.ini"],
