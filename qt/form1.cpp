@@ -150,8 +150,12 @@ Form1::Form1(RandomSource &random, Clipboard &clipboard, MessageBox &messages, E
     m_text1Box = std::make_unique<QtTextBox>(*m_text1);
     m_handlers = std::make_unique<Form1Handlers>(random, *m_text1Box, clipboard, messages, errors);
     connect(m_command1, &QPushButton::clicked, this, [this] {
+        const QString before = m_text1->text();
         m_handlers->command1Click();
-        tellNewAddress();
+        // A click dropped while another handler ran made nothing new to tell.
+        if (m_text1->text() != before) {
+            tellNewAddress();
+        }
     });
     connect(m_command2, &QPushButton::clicked, this, [this] { m_handlers->command2Click(); });
     connect(m_command3, &QPushButton::clicked, this, [this] { m_handlers->command3Click(); });
