@@ -2,8 +2,9 @@
 # and as a Debian package (e2e/test_package.py). A sanitizer build is not what
 # ships: there these stay out.
 if(TEST e2e_test_package)
+    # It builds the package on two cores: CTest runs nothing beside it.
     set_tests_properties(e2e_test_package PROPERTIES LABELS "e2e;package" TIMEOUT 600
-                         DISABLED ${HEXLARK_SANITIZE})
+                         PROCESSORS 2 DISABLED ${HEXLARK_SANITIZE})
 endif()
 if(HEXLARK_SANITIZE)
     return()
@@ -14,4 +15,4 @@ add_test(NAME reproducible_build_test
     COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
             -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/reproducible_build
             -P ${CMAKE_CURRENT_SOURCE_DIR}/reproducible_build.cmake)
-set_tests_properties(reproducible_build_test PROPERTIES LABELS build TIMEOUT 900)
+set_tests_properties(reproducible_build_test PROPERTIES LABELS build TIMEOUT 900 PROCESSORS 2)
