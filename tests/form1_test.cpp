@@ -19,6 +19,9 @@ using namespace hexlark;
 
 namespace {
 
+// An access key clicks after a short animation; a second is ample offscreen.
+constexpr int kKeyDeadlineMs = 1000;
+
 struct Fakes final : RandomSource, Clipboard, MessageBox, ErrorPath
 {
     int draws = 0;
@@ -100,8 +103,8 @@ private slots:
         QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
         QTest::addColumn<QString>("visits");
         QTest::newRow("Tab") << Qt::KeyboardModifiers() << "Command1 Command3 Command2 Text1 ";
-        QTest::newRow("Shift+Tab") << Qt::KeyboardModifiers(Qt::ShiftModifier)
-                                   << "Command2 Command3 Command1 Text1 ";
+        QTest::newRow("Shift+Tab")
+            << Qt::KeyboardModifiers(Qt::ShiftModifier) << "Command2 Command3 Command1 Text1 ";
     }
     void tabOrder()
     {
@@ -110,8 +113,8 @@ private slots:
         text1()->setFocus();
         QString visited;
         for (int i = 0; i < 4; ++i) {
-            QTest::keyClick(QApplication::focusWidget(),
-                            modifiers ? Qt::Key_Backtab : Qt::Key_Tab, modifiers);
+            QTest::keyClick(QApplication::focusWidget(), modifiers ? Qt::Key_Backtab : Qt::Key_Tab,
+                            modifiers);
             visited += QApplication::focusWidget()->objectName() + ' ';
         }
         QCOMPARE(visited, visits);
@@ -149,8 +152,8 @@ private slots:
         m_fakes.log.clear();
         text1()->setFocus();
         QTest::keyClick(text1(), static_cast<Qt::Key>(key), modifiers);
-        QTRY_COMPARE(m_fakes.log, log);
-        QTRY_COMPARE(text1()->text(), shown);
+        QTRY_COMPARE_WITH_TIMEOUT(m_fakes.log, log, kKeyDeadlineMs);
+        QTRY_COMPARE_WITH_TIMEOUT(text1()->text(), shown, kKeyDeadlineMs);
         QTest::qWait(300);
         QCOMPARE(m_fakes.log, log);
         QVERIFY(m_window->isVisible());

@@ -142,8 +142,8 @@ private slots:
             ladder.push_back((i + 0.5) / 16);
         }
         QTest::newRow("every digit in turn") << ladder << "01-23-45-67-89-AB";
-        QTest::newRow("digit edges") << std::vector<double>{0.0625, 0.9375, 0.5624, 0.5625}
-                                     << "1F-89-1F-89-1F-89";
+        QTest::newRow("digit edges")
+            << std::vector<double>{0.0625, 0.9375, 0.5624, 0.5625} << "1F-89-1F-89-1F-89";
     }
     void addressFromDraws()
     {
