@@ -97,7 +97,7 @@ def test_orca_reads_every_digit_and_hears_generate(x):
     log = lambda: open(debug, errors="replace").read() if os.path.exists(debug) else ""
     spoken = lambda: [line.split("SPEECH OUTPUT: ")[1] for line in log().splitlines()
                       if "SPEECH OUTPUT: " in line]
-    wait_for(lambda: "listener for: window:destroy" in log(), "Orca listens", 30)
+    wait_for(lambda: "listener for: window:destroy" in log(), "Orca listens", 60)
     app = x.hexlark()
     shown = copied(x, app).decode()
     wait_for(lambda: f"'{shown}." in "".join(spoken()), f"Orca says {shown}: {spoken()[-4:]}")
