@@ -111,7 +111,8 @@ def test_screen_reader_gets_every_text_answer_and_program_stays_responsive(x):
     shown = copied(x, app)
     asked = run([sys.executable, __file__, str(app.proc.pid)], timeout=120, env=x.env, check=False)
     assert asked.returncode == 0, asked.stdout.decode() + asked.stderr.decode()
-    assert asked.stdout.decode().split() == ["answered", "468"]
+    # At the end, where the caret stands, the word and the line are the ones just read.
+    assert asked.stdout.decode().split() == ["answered", "468", shown[-2:].decode(), shown.decode()]
     assert copied(x, app) == shown
 
 
@@ -137,7 +138,7 @@ def ask_every_text_question(pid):
         except GLib.GError as error:
             if "reply" in str(error).lower():
                 sys.exit(f"no answer to {name}: {error}")
-    print("answered", len(questions))
+    print("answered", len(questions), *(text.getTextAtOffset(17, kind)[0] for kind in (1, 5)))
 
 
 if __name__ == "__main__":
