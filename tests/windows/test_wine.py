@@ -11,7 +11,7 @@ from harness import ADDRESS, XSession, colour_faults, run, wait_for
 EXE = os.environ["HEXLARK_WINDOWS_EXE"]
 WINESERVER = os.environ.get("HEXLARK_WINESERVER", "wineserver")
 SETTLE = 0.5  # seconds for Wine to act on a key that should change nothing
-TEXT1_CENTRE = (133, 95)  # in the client area at 96 dpi
+TEXT1_CENTRE, GENERATE_CENTRE = (133, 95), ("52", "131")  # in the client area at 96 dpi
 
 
 class Wine:
@@ -118,9 +118,12 @@ def test_enter_and_escape_in_text1_do_nothing(wine, key):
     assert wine.shown() == shown
 
 
-@pytest.mark.parametrize("tabs,button", [(1, "Generate"), (2, "Copy"), (3, "About")])
+@pytest.mark.parametrize("tabs,button", [(1, "Generate"), (2, "Copy"), (3, "About"), (0, "Generate")])
 def test_enter_clicks_the_focused_button(wine, tabs, button):
     before = wine.shown()
+    if not tabs:  # pressed with the mouse and released off it: focused, not clicked
+        wine.run("xdotool", "mousemove", "--window", wine.window, *GENERATE_CENTRE, "mousedown", "1",
+                 "mousemove", "--window", wine.window, "52", "60", "mouseup", "1")
     if button == "Copy":
         assert wine.copied(*["Tab"] * tabs, "Return") == before
         return
