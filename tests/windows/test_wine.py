@@ -81,11 +81,13 @@ def wine():
 def test_window_at_96_dpi(wine):
     wine.start()
     assert wine.x.geometry(wine.window)[2:] == (273, 163)
+    wine.keys("Tab")  # Text1's caret, blinking at one end of the address, would move its ink
     shot = wine.x.screenshot(wine.window)
     assert colour_faults(shot) == []
-    # The address stands centred in Text1 (x 40 to 225), inside its sunken edge.
+    # The address stands centred in Text1 (x 40 to 225), give or take its first and last
+    # letters' side bearings; aligned to one side, it would leave some 40 px on the other.
     ink = [i for i in range(43, 223) for j in range(86, 104) if max(shot.getpixel((i, j))) < 60]
-    assert ink and abs((min(ink) - 40) - (225 - max(ink))) <= 2, (min(ink), max(ink))
+    assert ink and abs((min(ink) - 40) - (225 - max(ink))) <= 4, (min(ink), max(ink))
 
 
 def test_access_keys_and_clipboard(wine):
@@ -111,8 +113,7 @@ def test_enter_and_escape_in_text1_do_nothing(wine, key):
     held = wine.claim_clipboard()
     wine.keys(key)
     time.sleep(SETTLE)
-    assert wine.shows("Hexlark") and not wine.shows("About")
-    assert wine.x.clipboard() == held
+    assert wine.shows("Hexlark") and not wine.shows("About") and wine.x.clipboard() == held
     assert wine.shown() == shown
 
 
