@@ -145,10 +145,10 @@ class XSession:
         self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
         self.xlib = _Xlib(self.display)
         if wm:
-            self.start(["openbox", "--sm-disable"])
-            # Set once openbox has set itself up; windows mapped before may go unmanaged.
-            wait_for(lambda: b"window id" in run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
-                                                 env=self.env).stdout, "openbox manages the screen")
+            # Openbox runs the startup command once it manages the screen; a window
+            # mapped while it still loads its theme and menus may stay unmanaged.
+            self.start(["openbox", "--sm-disable", "--startup", f"touch {self.tmp}/wm-ready"])
+            wait_for(lambda: os.path.exists(f"{self.tmp}/wm-ready"), "openbox manages the screen")
 
     def start(self, cmd, env=None, name=None, **kwargs):
         name = name or os.path.basename(cmd[0])
