@@ -68,7 +68,15 @@ int run(int argc, char *argv[])
         QtMessageBox messages;
         Form1 window(random, clipboard, messages, errors);
         window.show();
-        return QApplication::exec();
+        const int status = QApplication::exec();
+        // Qt 6.4's Wayland client can deadlock joining its event thread as the
+        // application is torn down, leaving the process behind its closed
+        // window. On Wayland nothing outlives the connection, so leave at once.
+        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+            std::fflush(nullptr);
+            std::_Exit(status);
+        }
+        return status;
     } catch (const std::exception &error) {
         errors.fail(error.what());
     }
