@@ -80,40 +80,31 @@ private slots:
         QTest::addColumn<QString>("failing");
         QTest::addColumn<QString>("clicks");
         QTest::addColumn<QString>("log");
+        // One row a line or two, as the table reads.
+        // clang-format off
         const QString first = "lock set:01-23-45-67-89-AB ";
-        QTest::newRow("load") << ""
-                              << "" << first;
-        QTest::newRow("generate") << ""
-                                  << "G" << first + "set:CD-EF-01-23-45-67 ";
-        QTest::newRow("copy twice") << ""
-                                    << "CC"
+        QTest::newRow("load") << "" << "" << first;
+        QTest::newRow("generate") << "" << "G" << first + "set:CD-EF-01-23-45-67 ";
+        QTest::newRow("copy twice") << "" << "CC"
                                     << first + "clear copy:01-23-45-67-89-AB clear "
                                                "copy:01-23-45-67-89-AB ";
         QTest::newRow("generate then copy")
-            << ""
-            << "GC" << first + "set:CD-EF-01-23-45-67 clear copy:CD-EF-01-23-45-67 ";
-        QTest::newRow("about") << ""
-                               << "A" << first + "box:Hexlark v1.0, by Quillmoth|About ";
+            << "" << "GC" << first + "set:CD-EF-01-23-45-67 clear copy:CD-EF-01-23-45-67 ";
+        QTest::newRow("about") << "" << "A" << first + "box:Hexlark v1.0, by Quillmoth|About ";
         QTest::newRow("click while the box is up")
-            << ""
-            << "B" << first + "box:Hexlark v1.0, by Quillmoth|About ";
-        QTest::newRow("lock fails") << "lock"
-                                    << "GC"
-                                    << "lock! FAIL(cannot make the address box "
-                                       "read-only) ";
-        QTest::newRow("show fails") << "set"
-                                    << "GCA"
+            << "" << "B" << first + "box:Hexlark v1.0, by Quillmoth|About ";
+        QTest::newRow("lock fails") << "lock" << "GC" << "lock! FAIL(cannot make the address box "
+                                                         "read-only) ";
+        QTest::newRow("show fails") << "set" << "GCA"
                                     << "lock set:01-23-45-67-89-AB! FAIL(cannot show the new "
                                        "address) ";
-        QTest::newRow("clear fails") << "clear"
-                                     << "CGC" << first + "clear! FAIL(cannot clear the clipboard) ";
-        QTest::newRow("copy fails") << "copy"
-                                    << "CG"
+        QTest::newRow("clear fails") << "clear" << "CGC"
+                                     << first + "clear! FAIL(cannot clear the clipboard) ";
+        QTest::newRow("copy fails") << "copy" << "CG"
                                     << first + "clear copy:01-23-45-67-89-AB! FAIL(cannot put "
                                                "the address on the clipboard) ";
-        QTest::newRow("exception") << "draw"
-                                   << "GCA"
-                                   << "lock FAIL(no entropy) ";
+        QTest::newRow("exception") << "draw" << "GCA" << "lock FAIL(no entropy) ";
+        // clang-format on
     }
     void handlers()
     {
