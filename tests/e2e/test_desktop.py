@@ -138,7 +138,8 @@ def ask_every_text_question(pid):
         except GLib.GError as error:
             if "reply" in str(error).lower():
                 sys.exit(f"no answer to {name}: {error}")
-    print("answered", len(questions), *(text.getTextAtOffset(17, kind)[0] for kind in (1, 5)))
+    print("answered", len(questions), *(text.getTextAtOffset(17, kind)[0] for kind in (
+        pyatspi.TEXT_BOUNDARY_WORD_START, pyatspi.TEXT_BOUNDARY_LINE_START)))
 
 
 if __name__ == "__main__":

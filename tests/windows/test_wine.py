@@ -122,7 +122,7 @@ def test_enter_clicks_the_focused_button(wine, tabs, button):
     before = wine.shown()
     if not tabs:  # pressed with the mouse and released off it: focused, not clicked
         wine.run("xdotool", "mousemove", "--window", wine.window, *GENERATE_CENTRE, "mousedown", "1",
-                 "mousemove", "--window", wine.window, "52", "60", "mouseup", "1")
+                 "mousemove", "--window", wine.window, GENERATE_CENTRE[0], "60", "mouseup", "1")
     if button == "Copy":
         assert wine.copied(*["Tab"] * tabs, "Return") == before
         return
