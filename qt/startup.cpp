@@ -72,7 +72,7 @@ int run(int argc, char *argv[])
         // Qt 6.4's Wayland client can deadlock joining its event thread as the
         // application is torn down, leaving the process behind its closed
         // window. On Wayland nothing outlives the connection, so leave at once.
-        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        if (QApplication::platformName().startsWith(QLatin1String("wayland"))) {
             std::fflush(nullptr);
             std::_Exit(status);
         }
