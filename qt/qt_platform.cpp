@@ -2,16 +2,20 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QEventLoop>
 #include <QIcon>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <utility>
 
 namespace hexlark {
 namespace {
@@ -130,6 +134,13 @@ bool QtClipboard::setText(const std::string &text)
     clipboard->setMimeData(data, QClipboard::Clipboard);
     const QMimeData *held = clipboard->mimeData(QClipboard::Clipboard);
     return held != nullptr && held->hasText() && held->text() == wanted;
+}
+
+void QtPause::wait(std::chrono::milliseconds span)
+{
+    QEventLoop loop;
+    QTimer::singleShot(span, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 void QtMessageBox::show(const std::string &message, const std::string &title)

@@ -30,6 +30,14 @@ public:
     bool setText(const std::string &text) override;
 };
 
+// Runs the event loop for the span, input left for later: the window keeps
+// drawing itself, and no handler starts inside the one that waits.
+class QtPause final : public Pause
+{
+public:
+    void wait(std::chrono::milliseconds span) override;
+};
+
 class QtMessageBox final : public MessageBox
 {
 public:

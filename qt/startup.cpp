@@ -2,6 +2,7 @@
 
 #include "clock.h"
 #include "form1.h"
+#include "patient_clipboard.h"
 #include "qt_platform.h"
 #include "random_source.h"
 #include "version.h"
@@ -65,8 +66,10 @@ int run(int argc, char *argv[])
         SystemClock clock;
         ChaChaRandomSource random(readEntropySeed(), clock);
         QtClipboard clipboard;
+        QtPause pause;
+        PatientClipboard patientClipboard(clipboard, pause);
         QtMessageBox messages;
-        Form1 window(random, clipboard, messages, errors);
+        Form1 window(random, patientClipboard, messages, errors);
         window.show();
         const int status = QApplication::exec();
         // Qt 6.4's Wayland client can deadlock joining its event thread as the

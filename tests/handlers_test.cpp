@@ -2,6 +2,8 @@
 #include "error_path.h"
 #include "form1_handlers.h"
 #include "message_box.h"
+#include "patient_clipboard.h"
+#include "pause.h"
 #include "random_source.h"
 #include "text_box.h"
 
@@ -66,6 +68,23 @@ struct FakeClipboard final : Clipboard
     explicit FakeClipboard(FakeDesktop &d) : desktop(d) {}
     bool clear() override { return desktop.clear(); }
     bool setText(const std::string &text) override { return desktop.copy(text); }
+};
+
+// A clipboard another program holds for the first `busy` attempts; the
+// pauses between them are only counted.
+struct BusyClipboard final : Clipboard, Pause
+{
+    int busy = 0;
+    std::string log;
+    std::chrono::milliseconds waited{0};
+    bool attempt(const std::string &what)
+    {
+        log += what + " ";
+        return busy-- <= 0;
+    }
+    bool clear() override { return attempt("clear"); }
+    bool setText(const std::string &text) override { return attempt(text); }
+    void wait(std::chrono::milliseconds span) override { waited += span; }
 };
 
 } // namespace
@@ -136,6 +155,35 @@ private slots:
             }
         }
         QCOMPARE(QString::fromStdString(desktop.log), log);
+    }
+
+    // Tried every 20 ms for a second: a clipboard held for a moment is no failure.
+    void patientClipboard_data()
+    {
+        QTest::addColumn<bool>("clear");
+        QTest::addColumn<int>("busy");
+        QTest::addColumn<bool>("done");
+        QTest::addColumn<int>("waitedMs");
+        QTest::newRow("clear, free") << true << 0 << true << 0;
+        QTest::newRow("clear, busy three times") << true << 3 << true << 60;
+        QTest::newRow("copy, free at the last try") << false << 50 << true << 1000;
+        QTest::newRow("copy, busy past a second") << false << 51 << false << 1000;
+        QTest::newRow("clear, busy past a second") << true << 51 << false << 1000;
+    }
+    void patientClipboard()
+    {
+        QFETCH(bool, clear);
+        QFETCH(int, busy);
+        QFETCH(bool, done);
+        QFETCH(int, waitedMs);
+        BusyClipboard system;
+        system.busy = busy;
+        PatientClipboard clipboard(system, system);
+        QCOMPARE(clear ? clipboard.clear() : clipboard.setText("3A-07-C1-9E-42-B0"), done);
+        QCOMPARE(system.waited.count(), waitedMs);
+        const std::string attempt = clear ? "clear " : "3A-07-C1-9E-42-B0 ";
+        QCOMPARE(system.log.size(), attempt.size() * static_cast<std::size_t>(waitedMs / 20 + 1));
+        QVERIFY(system.log.starts_with(attempt));
     }
 };
 

@@ -3,6 +3,7 @@
 #include "form1_design.h"
 #include "form1_handlers.h"
 #include "heading.h"
+#include "patient_clipboard.h"
 #include "resource_ids.h"
 #include "wide_text.h"
 #include "win32_platform.h"
@@ -76,9 +77,11 @@ Form1Window::Form1Window(HINSTANCE instance, RandomSource &random, ErrorPath &er
 
     m_textBox = std::make_unique<Win32TextBox>(m_text1);
     m_clipboard = std::make_unique<Win32Clipboard>(m_window);
+    m_pause = std::make_unique<Win32Pause>();
+    m_patientClipboard = std::make_unique<PatientClipboard>(*m_clipboard, *m_pause);
     m_messageBox = std::make_unique<Win32MessageBox>(m_window);
-    m_handlers = std::make_unique<Form1Handlers>(m_random, *m_textBox, *m_clipboard, *m_messageBox,
-                                                 m_errors);
+    m_handlers = std::make_unique<Form1Handlers>(m_random, *m_textBox, *m_patientClipboard,
+                                                 *m_messageBox, m_errors);
     m_handlers->load();
 }
 

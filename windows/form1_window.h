@@ -10,9 +10,11 @@ namespace hexlark {
 class ErrorPath;
 class Form1Handlers;
 class Heading;
+class PatientClipboard;
 class RandomSource;
 class Win32Clipboard;
 class Win32MessageBox;
+class Win32Pause;
 class Win32TextBox;
 
 namespace design {
@@ -68,6 +70,8 @@ private:
     std::unique_ptr<Heading> m_heading2x;
     std::unique_ptr<Win32TextBox> m_textBox;
     std::unique_ptr<Win32Clipboard> m_clipboard;
+    std::unique_ptr<Win32Pause> m_pause;
+    std::unique_ptr<PatientClipboard> m_patientClipboard;
     std::unique_ptr<Win32MessageBox> m_messageBox;
     std::unique_ptr<Form1Handlers> m_handlers;
 };

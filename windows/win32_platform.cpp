@@ -81,6 +81,18 @@ bool Win32Clipboard::setText(const std::string &text)
     return placed;
 }
 
+void Win32Pause::wait(std::chrono::milliseconds span)
+{
+    const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(span.count());
+    for (ULONGLONG now = GetTickCount64(); now < until; now = GetTickCount64()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(until - now), QS_PAINT);
+        MSG message{};
+        while (PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        }
+    }
+}
+
 void Win32MessageBox::show(const std::string &message, const std::string &title)
 {
     // Which button closed the box does not matter.

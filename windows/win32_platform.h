@@ -34,6 +34,14 @@ private:
     HWND m_owner = nullptr;
 };
 
+// Waits while the window goes on painting itself; input and every other
+// message wait in the queue until the handler is done.
+class Win32Pause final : public Pause
+{
+public:
+    void wait(std::chrono::milliseconds span) override;
+};
+
 class Win32MessageBox final : public MessageBox
 {
 public:

@@ -21,7 +21,8 @@ Helpers:
                               program started (under prefix, e.g. strace) and its
                               mapped window; its standard error is in log.
   x.window(proc)              App for a program started with x.start.
-  x.keys(window, *chords)     activate the window, then press e.g. "alt+c".
+  x.keys(window, *chords, delay=50) activate the window, then press e.g. "alt+c",
+                              delay ms apart.
   x.click(window, left, top)  a mouse click at a point of the client area.
   x.clipboard()               the CLIPBOARD's text as exact bytes, or None.
   x.copied(window, *chords)   claim the clipboard with other text, press the keys,
@@ -32,8 +33,12 @@ Helpers:
                               exit status (None if the program did not end).
   x.selection_owner(name)     the X window owning a selection, 0 if none.
   x.kill_server()             the display goes away at once.
-  colour_faults(image, ratio=1) -> [] when a picture of the client area shows
-                              the window's colours (see COLOUR_CHECKS).
+  colour_faults(image)        [] when a picture of the client area, at any scale,
+                              shows the window's colours (see COLOUR_CHECKS).
+  text_faults(image, ratio=1) [] when each text of the picture (scaled by ratio)
+                              stands whole in its box, the address centred in its
+                              own (see TEXT_BOXES).
+  default_buttons(image)      [] when no button of the picture is drawn as the default.
   ADDRESS                     the shape of one address, as exact bytes.
 """
 import collections
@@ -171,9 +176,9 @@ class XSession:
         assert found.returncode == 0, f"no window: {open(proc.log).read()}"
         return App(proc, found.stdout.split()[0].decode(), proc.log)
 
-    def keys(self, window, *chords):
+    def keys(self, window, *chords, delay=50):
         run(["xdotool", "windowactivate", "--sync", window], env=self.env)
-        run(["xdotool", "key", "--clearmodifiers", "--delay", "50", *chords], env=self.env)
+        run(["xdotool", "key", "--clearmodifiers", "--delay", str(delay), *chords], env=self.env)
 
     def click(self, window, left, top):
         run(["xdotool", "mousemove", "--window", window, str(left), str(top), "click", "1"],
@@ -283,9 +288,9 @@ COLOUR_CHECKS = [
 ]
 
 
-def colour_faults(image, ratio=1):
-    if ratio != 1:
-        image = image.resize((image.width // ratio, image.height // ratio), Image.BOX)
+def colour_faults(image):
+    if image.size != (273, 163):
+        image = image.resize((273, 163), Image.BOX)
     faults = []
     for name, box, colour, least in COLOUR_CHECKS:
         region = image.crop(box)
@@ -298,3 +303,32 @@ def colour_faults(image, ratio=1):
         if ok < (len(pixels) if least is None else least):
             faults.append(f"{name}: {ok} of {len(pixels)} pixels")
     return faults
+
+
+INK = {"green": lambda r, g, b: g >= 96 and r <= g // 2 and b <= g // 2,
+       "dark": lambda r, g, b: max(r, g, b) <= 110}
+# Boxes of the client area at 96 dpi (left, top, width, height) and what draws
+# in them: green lettering on black, dark text on the light box and button faces.
+TEXT_BOXES = [("Vorrel", (8, 40, 249, 16), "green"), ("web address", (8, 57, 249, 16), "green"),
+              ("address", (43, 85, 180, 20), "dark"), ("Generate", (18, 123, 69, 17), "dark"),
+              ("Copy", (90, 123, 69, 17), "dark"), ("About", (162, 123, 69, 17), "dark")]
+
+
+def text_faults(image, ratio=1):
+    faults = []
+    for name, box, ink in TEXT_BOXES:
+        left, top, width, height = (round(v * ratio) for v in box)
+        columns = [i for i in range(left, left + width)
+                   if any(INK[ink](*image.getpixel((i, j))) for j in range(top, top + height))]
+        margins = columns and (columns[0] - left, left + width - 1 - columns[-1])
+        if not columns or min(margins) < 1 or name == "address" and abs(
+                margins[0] - margins[1]) > 4 * ratio:  # side bearings of the end glyphs
+            faults.append(f"{name}: drawn over x {columns[:1]} to {columns[-1:]} of {left}, {width}")
+    return faults
+
+
+def default_buttons(image):
+    """The buttons whose top edge, in a picture of the client area at 96 dpi, is not
+    drawn as Copy's: a default button stands out, and no button is one."""
+    edge = lambda left: image.crop((left + 3, 120, left + 70, 124)).tobytes()
+    return [name for name, left in (("Generate", 16), ("About", 160)) if edge(left) != edge(88)]
