@@ -25,6 +25,10 @@ constexpr const char *kProgramName = "hexlark";
 
 ErrorPath *g_uncaughtErrors = nullptr;
 QtMessageHandler g_toolkitMessages = nullptr;
+// While the toolkit starts: the display it starts on, and its held warnings.
+bool g_starting = false;
+std::string g_display;
+QStringList g_heldMessages;
 
 QString toQString(const std::string &text)
 {
@@ -46,8 +50,18 @@ bool canShowWindows()
 void onToolkitMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     if (type != QtFatalMsg) {
-        g_toolkitMessages(type, context, message);
+        if (g_starting) {
+            g_heldMessages.append(qFormatLogMessage(type, context, message));
+        } else {
+            g_toolkitMessages(type, context, message);
+        }
         return;
+    }
+    if (g_starting) {
+        std::fprintf(stderr, "%s: cannot reach the display (%s)\n", kProgramName,
+                     g_display.c_str());
+        std::fflush(stderr);
+        std::_Exit(kNoDisplayStatus);
     }
     // No window can be trusted here: the toolkit itself has given up.
     std::fprintf(stderr, "%s: %s\n", kProgramName, message.toLocal8Bit().constData());
@@ -169,9 +183,20 @@ void QtErrorPath::fail(const std::string &what)
     std::_Exit(kFailureStatus);
 }
 
-void installToolkitFatalHandler()
+void installToolkitMessageHandler(const std::string &display)
 {
+    g_display = display;
+    g_starting = true;
     g_toolkitMessages = qInstallMessageHandler(onToolkitMessage);
+}
+
+void toolkitStarted()
+{
+    g_starting = false;
+    for (const QString &held : std::as_const(g_heldMessages)) {
+        std::fprintf(stderr, "%s\n", held.toLocal8Bit().constData());
+    }
+    g_heldMessages.clear();
 }
 
 void installUncaughtErrorHandler(ErrorPath &errors)

@@ -3,6 +3,7 @@
 #include "clipboard.h"
 #include "error_path.h"
 #include "message_box.h"
+#include "pause.h"
 #include "text_box.h"
 
 class QLineEdit;
@@ -56,9 +57,15 @@ public:
 // Sends std::terminate (an exception nothing caught) to the error path.
 void installUncaughtErrorHandler(ErrorPath &errors);
 
-// Turns the toolkit's own fatal errors (no usable display, for one) into a
-// line on stderr and a failure status, where Qt would abort and dump core.
-// Installed before the application object, whose start-up they come from.
-void installToolkitFatalHandler();
+// The status of a program that has no display to show its window on.
+inline constexpr int kNoDisplayStatus = 2;
+
+// Turns the toolkit's own fatal errors into a line on stderr and a failure
+// status, where Qt would abort and dump core. Installed before the
+// application object: until toolkitStarted(), the toolkit's warnings wait,
+// and if it cannot start, one line naming the display is all that is said
+// (the toolkit's own advice is to reinstall the program).
+void installToolkitMessageHandler(const std::string &display);
+void toolkitStarted();
 
 } // namespace hexlark

@@ -10,15 +10,17 @@
 #include <QApplication>
 #include <QIcon>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <string>
 #include <string_view>
 
 namespace hexlark {
 namespace {
 
-constexpr int kNoDisplayStatus = 2;
+constexpr const char *kDisplayVariables[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
 
 bool environmentSet(const char *name)
 {
@@ -26,11 +28,23 @@ bool environmentSet(const char *name)
     return value != nullptr && *value != '\0';
 }
 
+// The display the toolkit will try, as the user named it.
+std::string describeDisplay()
+{
+    std::string named;
+    for (const char *variable : kDisplayVariables) {
+        if (environmentSet(variable)) {
+            named +=
+                (named.empty() ? "" : ", ") + std::string(variable) + "=" + std::getenv(variable);
+        }
+    }
+    return named.empty() ? "named on the command line" : named;
+}
+
 // Qt aborts with a core dump when it finds no display; say so plainly instead.
 bool displayReachable(int argc, char *argv[])
 {
-    if (environmentSet("DISPLAY") || environmentSet("WAYLAND_DISPLAY") ||
-        environmentSet("QT_QPA_PLATFORM")) {
+    if (std::ranges::any_of(kDisplayVariables, environmentSet)) {
         return true;
     }
     for (int i = 1; i < argc; ++i) {
@@ -53,12 +67,13 @@ int run(int argc, char *argv[])
         return kNoDisplayStatus;
     }
 
-    installToolkitFatalHandler();
+    installToolkitMessageHandler(describeDisplay());
     QApplication::setApplicationName(QLatin1String(kProductName));
     QApplication::setApplicationVersion(QLatin1String(kDisplayVersion));
     QApplication::setOrganizationName(QLatin1String(kOrganisation));
     QApplication::setDesktopFileName(QLatin1String(kDesktopFileName));
     QApplication app(argc, argv);
+    toolkitStarted();
 
     static QtErrorPath errors;
     installUncaughtErrorHandler(errors);
