@@ -82,8 +82,13 @@ void applyDesign(QWidget &widget, const design::ControlDesign &control)
     const std::optional<design::FontDesign> &font =
         control.font ? control.font : design::kForm1.controlFont;
     if (font) {
-        widget.setFont(
-            QFont(toQString(font->family), font->points, font->bold ? QFont::Bold : QFont::Normal));
+        QFont qfont(toQString(font->family), font->points,
+                    font->bold ? QFont::Bold : QFont::Normal);
+        if (font->fixedPitch) {
+            qfont.setStyleHint(QFont::TypeWriter);
+            qfont.setFixedPitch(true);
+        }
+        widget.setFont(qfont);
     }
     if (control.textColour) {
         QPalette palette = widget.palette();

@@ -15,11 +15,12 @@ namespace hexlark::design {
 
 inline constexpr int kTwipsPerInch = 1440;
 inline constexpr int kDesignDpi = 96;
-inline constexpr int kTwipsPerPixel = kTwipsPerInch / kDesignDpi;
 
-constexpr int toPixels(int twips)
+// Pixels at the screen's resolution: one twip is 1/1440 inch whatever the
+// dots per inch, rounded to the nearest pixel; at 96 dpi, 15 twips a pixel.
+constexpr int toPixels(int twips, int dpi = kDesignDpi)
 {
-    return twips / kTwipsPerPixel;
+    return (twips * dpi + kTwipsPerInch / 2) / kTwipsPerInch;
 }
 
 // Colours as 0x00BBGGRR: blue, green and red bytes, top byte zero.
@@ -43,6 +44,9 @@ struct FontDesign
     std::string_view family{};
     int points = 0;
     bool bold = false;
+    // Every character as wide as the next; a stand-in for a missing face
+    // must be so too.
+    bool fixedPitch = false;
 };
 
 struct ControlDesign
@@ -91,7 +95,7 @@ inline constexpr FormDesign kForm1{
     .pictureHeight = 2025,
     .iconImages = ":/hexlark/icons/hexlark-%1.png",
     .iconSizes = {16, 24, 32, 48, 64},
-    .controlFont = FontDesign{"DejaVu Sans", 8, false},
+    .controlFont = FontDesign{.family = "DejaVu Sans", .points = 8},
 };
 
 inline constexpr std::array<ControlDesign, 6> kControls{{
@@ -117,7 +121,7 @@ inline constexpr std::array<ControlDesign, 6> kControls{{
      .kind = ControlKind::TextBox,
      .caption = "00-00-00-00-00-00",
      .twips = {600, 1230, 2790, 390},
-     .font = FontDesign{"Courier New", 12, true},
+     .font = FontDesign{.family = "Courier New", .points = 12, .bold = true, .fixedPitch = true},
      .tabIndex = 0,
      .accessibleName = "MAC address",
      .accessibleDescription = "The generated MAC address, read-only"},

@@ -23,15 +23,19 @@ constexpr int kFirstControlId = 100;
 constexpr int kPointsPerInch = 72;
 // The labels and buttons use the dialog font, whose metrics the fixed
 // layout was made for (Tahoma on current Windows and on Wine).
-constexpr const wchar_t *kControlFontFace = L"MS Shell Dlg 2";
-constexpr int kControlFontPoints = 8;
+constexpr design::FontDesign kControlFont{.family = "MS Shell Dlg 2", .points = 8};
 
-HFONT createFont(const wchar_t *face, int points, bool bold, UINT dpi)
+HFONT createFont(const design::FontDesign &design, UINT dpi)
 {
-    HFONT font = CreateFontW(-MulDiv(points, static_cast<int>(dpi), kPointsPerInch), 0, 0, 0,
-                             bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+    // A fixed-pitch face of the modern family: where the named face is
+    // missing, the font mapper's stand-in is monospaced too.
+    const BYTE pitchAndFamily =
+        design.fixedPitch ? FIXED_PITCH | FF_MODERN : DEFAULT_PITCH | FF_DONTCARE;
+    const std::wstring face = widen(design.family);
+    HFONT font = CreateFontW(-MulDiv(design.points, static_cast<int>(dpi), kPointsPerInch), 0, 0, 0,
+                             design.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                             DEFAULT_PITCH | FF_DONTCARE, face);
+                             pitchAndFamily, face.c_str());
     if (font == nullptr) {
         throw std::runtime_error("cannot create the window's fonts");
     }
@@ -162,17 +166,15 @@ void Form1Window::createControls()
 
 int Form1Window::scaled(int twips) const
 {
-    return MulDiv(twips, static_cast<int>(m_dpi), design::kTwipsPerInch);
+    return design::toPixels(twips, static_cast<int>(m_dpi));
 }
 
 void Form1Window::applyDpi(UINT dpi, const RECT *suggested)
 {
     m_dpi = dpi != 0 ? dpi : design::kDesignDpi;
 
-    const design::FontDesign &textFont = *design::control("Text1").font;
-    const std::wstring textFace = widen(textFont.family);
-    HFONT text1Font = createFont(textFace.c_str(), textFont.points, textFont.bold, m_dpi);
-    HFONT controlFont = createFont(kControlFontFace, kControlFontPoints, false, m_dpi);
+    HFONT text1Font = createFont(*design::control("Text1").font, m_dpi);
+    HFONT controlFont = createFont(kControlFont, m_dpi);
     for (const Control &control : m_controls) {
         const design::Rect &box = control.design->twips;
         SetWindowPos(control.window, nullptr, scaled(box.left), scaled(box.top), scaled(box.width),
@@ -206,9 +208,10 @@ void Form1Window::applyDpi(UINT dpi, const RECT *suggested)
     } else {
         MONITORINFO monitor{};
         monitor.cbSize = sizeof(monitor);
-        require(GetMonitorInfoW(MonitorFromWindow(m_window, MONITOR_DEFAULTTOPRIMARY), &monitor) !=
-                    FALSE,
-                "cannot find the window's screen");
+        // The primary monitor is the one whose top-left corner is the origin.
+        require(GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY),
+                                &monitor) != FALSE,
+                "cannot find the primary screen");
         const RECT &area = monitor.rcWork;
         left = area.left + (area.right - area.left - width) / 2;
         top = area.top + (area.bottom - area.top - height) / 2;

@@ -1,12 +1,16 @@
 """The Windows edition end to end under Wine, on a private X session (see
 tests/e2e/harness.py) with a Wine prefix of its own: its window, keys,
-clipboard, close and 192 dpi."""
+clipboard (with another program using it too), seed, close and 192 dpi."""
+import collections
+import itertools
 import os
+import re
 import shutil
 import time
 
 import pytest
-from harness import ADDRESS, XSession, colour_faults, run, wait_for
+from harness import (ADDRESS, XSession, colour_faults, default_buttons, run, text_faults,
+                     wait_for)
 
 EXE = os.environ["HEXLARK_WINDOWS_EXE"]
 WINESERVER = os.environ.get("HEXLARK_WINESERVER", "wineserver")
@@ -42,30 +46,46 @@ class Wine:
         self.proc = self.x.start(["wine", EXE], env=self.env, name="hexlark.exe")
         self.window = self.find("Hexlark")
 
-    def keys(self, *chords):
-        self.x.keys(self.window, *chords)
+    def helper(self):
+        """The helper program (helper.cpp), cross-built once."""
+        path = f"{self.x.tmp}/helper.exe"
+        if not os.path.exists(path):
+            run([os.environ["HEXLARK_MINGW_CXX"], "-O2", "-static", "-o", path,
+                 f"{os.path.dirname(__file__)}/helper.cpp"], timeout=120)
+        return path
 
-    def claim_clipboard(self):
+    def hold_clipboard(self, hold, period, cycles):
+        """The helper, started beside Hexlark, once it holds the clipboard."""
+        out = f"{self.x.tmp}/helper.out"
+        helper = self.x.start(["wine", self.helper(), str(hold), str(period), str(cycles)],
+                              env=self.env, name="helper", stdout=open(out, "w"))
+        wait_for(lambda: "holding" in open(out).read(), "the helper holds the clipboard")
+        return helper
+
+    def keys(self, *chords, window=None, delay=50):
+        self.x.keys(window or self.window, *chords, delay=delay)
+
+    def claim_clipboard(self, window=None):
         """Puts Text1's address less its last digit on the clipboard, through Wine
         itself: after taking in another X program's clipboard, Wine's clipboard
         thread now and then sleeps through the next copy until a new X event."""
         # Active first: Wine may see the activation after the click, and then
         # gives the focus back to the control that had it before.
-        self.run("xdotool", "windowactivate", "--sync", self.window)
-        self.x.click(self.window, *TEXT1_CENTRE)
-        self.keys("ctrl+a", "shift+Left", "ctrl+c")
+        self.run("xdotool", "windowactivate", "--sync", window or self.window)
+        self.x.click(window or self.window, *TEXT1_CENTRE)
+        self.keys("ctrl+a", "shift+Left", "ctrl+c", window=window)
         return wait_for(lambda: (lambda held: held and len(held) == 16 and held)(self.x.clipboard()),
                         "part of the address on the clipboard")
 
-    def copied(self, *chords):
-        marker = self.claim_clipboard()
-        self.keys(*chords)
+    def copied(self, *chords, window=None):
+        marker = self.claim_clipboard(window)
+        self.keys(*chords, window=window)
         return wait_for(lambda: (lambda held: held not in (None, marker) and held)(self.x.clipboard()),
                         "the clipboard changes")
 
-    def shown(self):
+    def shown(self, window=None):
         """The address in Text1, as the box's own select-all and copy give it."""
-        return self.copied("ctrl+a", "ctrl+c")
+        return self.copied("ctrl+a", "ctrl+c", window=window)
 
 
 @pytest.fixture(scope="module")
@@ -81,13 +101,30 @@ def wine():
 def test_window_at_96_dpi(wine):
     wine.start()
     assert wine.x.geometry(wine.window)[2:] == (273, 163)
+    # No button is the default one, in the look nor in the buttons' styles.
+    assert default_buttons(wine.x.screenshot(wine.window)) == []
+    assert wine.run("wine", wine.helper()) == ""
     wine.keys("Tab")  # Text1's caret, blinking at one end of the address, would move its ink
-    shot = wine.x.screenshot(wine.window)
-    assert colour_faults(shot) == []
-    # The address stands centred in Text1 (x 40 to 225), give or take its first and last
-    # letters' side bearings; aligned to one side, it would leave some 40 px on the other.
-    ink = [i for i in range(43, 223) for j in range(86, 104) if max(shot.getpixel((i, j))) < 60]
-    assert ink and abs((min(ink) - 40) - (225 - max(ink))) <= 4, (min(ink), max(ink))
+    for _ in range(2):  # two addresses, and their hyphens' neighbours
+        shot = wine.x.screenshot(wine.window)
+        assert colour_faults(shot) == [] and text_faults(shot) == []
+        gaps = [b - a for a, b in itertools.pairwise(hyphen_centres(shot))]
+        assert len(gaps) == 4 and max(gaps) - min(gaps) <= 1, gaps
+        wine.keys("space")  # on Generate
+
+
+def hyphen_centres(shot):
+    """In a fixed-pitch face the hyphens, bars of the same few rows in the middle of
+    the address, stand three characters apart, whatever their neighbours."""
+    dark = lambda i, j: max(shot.getpixel((i, j))) < 60
+    rows = [j for j in range(84, 106) if any(dark(i, j) for i in range(43, 223))]
+    middle_only = [() if any(dark(i, j) for j in (*rows[:3], *rows[-3:]))
+                   else tuple(j for j in rows if dark(i, j)) for i in range(43, 223)]
+    bars = [(ink, [i for i, _ in columns]) for ink, columns in itertools.groupby(
+        enumerate(middle_only), key=lambda column: column[1])]
+    bars = [(ink, columns) for ink, columns in bars if 0 < len(ink) <= 3 and len(columns) >= 3]
+    hyphen = collections.Counter(ink for ink, _ in bars).most_common(1)[0][0]
+    return [sum(columns) / len(columns) for ink, columns in bars if ink == hyphen]
 
 
 def test_access_keys_and_clipboard(wine):
@@ -107,11 +144,10 @@ def test_access_keys_and_clipboard(wine):
     wine.x.keys(about, "Return")  # the next test finds it gone
 
 
-@pytest.mark.parametrize("key", ["Return", "Escape"])
-def test_enter_and_escape_in_text1_do_nothing(wine, key):
+def test_keys_in_text1_change_nothing(wine):
     shown = wine.shown()
-    held = wine.claim_clipboard()
-    wine.keys(key)
+    held = wine.claim_clipboard()  # and all but the last digit selected
+    wine.keys("Return", "Escape", "x", "BackSpace", "Delete", "ctrl+v", "shift+Insert")
     time.sleep(SETTLE)
     assert wine.shows("Hexlark") and not wine.shows("About") and wine.x.clipboard() == held
     assert wine.shown() == shown
@@ -134,6 +170,47 @@ def test_enter_clicks_the_focused_button(wine, tabs, button):
         assert wine.shown() != before
 
 
+def test_access_key_gives_its_button_the_focus(wine):
+    wine.keys("alt+a")
+    wine.x.keys(wine.find("About"), "Return")
+    wait_for(lambda: not wine.shows("About"), "OK closes the box")
+    wine.keys("Return")  # on About, as after a click
+    wine.x.keys(wine.find("About"), "Return")
+
+
+@pytest.mark.parametrize("hold,period", [(10, 200), (50, 100)], ids=["10 of 200 ms", "50 of 100 ms"])
+def test_copy_waits_while_another_program_holds_the_clipboard(wine, hold, period):
+    helper = wine.hold_clipboard(hold, period, 4000 // period)
+    wine.keys(*["alt+c"] * 60, delay=25)
+    helper.wait(30)
+    assert wine.proc.poll() is None, open(wine.proc.log).read()
+    shown = wine.shown()
+    assert wine.copied("alt+c") == shown
+
+
+def test_copy_fails_when_the_clipboard_stays_busy(wine):
+    wine.hold_clipboard(3000, 3000, 1)
+    wine.keys("alt+c")
+    box = wait_for(lambda: [w for w in wine.run("xdotool", "search", "--onlyvisible", "--name",
+                                                "^Hexlark$").split() if w != wine.window],
+                   "the failure reported in a box")
+    wine.x.keys(box[0], "Return")
+    assert wine.proc.wait(15) == 1
+    wine.start()
+
+
+def test_copies_started_at_once_seed_from_the_system(wine):
+    wine.run("wine", "reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayInclude", "/d",
+             "msvcrt.rand_s", "/f")
+    copies = [wine.x.start(["wine", EXE], env=dict(wine.env, WINEDEBUG="+relay"), name=f"copy{i}")
+              for i in range(2)]
+    apps = [wine.x.window(copy) for copy in copies]
+    assert wine.shown(apps[0].window) != wine.shown(apps[1].window)
+    assert [wine.x.close(app) for app in apps] == [0, 0]
+    # Each copy's seed: 32 bytes of the system's generator, 4 at a time.
+    assert [open(app.log).read().count("Call msvcrt.rand_s(") for app in apps] == [8, 8]
+
+
 def test_alt_f4_and_wm_delete_window_end_the_program(wine):
     wine.keys("alt+F4")
     assert wine.proc.wait(15) == 0
@@ -147,5 +224,6 @@ def test_window_at_192_dpi(wine):
     wine.run(WINESERVER, "-w")  # the setting takes effect in the next Wine session
     wine.start()
     assert wine.x.geometry(wine.window)[2:] == (546, 326)
-    assert colour_faults(wine.x.screenshot(wine.window), ratio=2) == []
+    shot = wine.x.screenshot(wine.window)
+    assert colour_faults(shot) == [] and text_faults(shot, 2) == []
     assert wine.x.close(wine) == 0
