@@ -10,6 +10,7 @@
 #include <QAccessibleWidget>
 #include <QColor>
 #include <QFont>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include <QPixmapCache>
 #include <QPushButton>
 #include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 #include <vector>
@@ -37,23 +39,32 @@ QColor toQColor(design::ColourValue value)
                   static_cast<int>((value >> 16) & 0xFF));
 }
 
-QRect toPixelRect(const design::Rect &twips)
+QRect toPixelRect(const design::Rect &twips, int dpi)
 {
-    return QRect(design::toPixels(twips.left), design::toPixels(twips.top),
-                 design::toPixels(twips.width), design::toPixels(twips.height));
+    return QRect(design::toPixels(twips.left, dpi), design::toPixels(twips.top, dpi),
+                 design::toPixels(twips.width, dpi), design::toPixels(twips.height, dpi));
 }
 
-QSize pictureSize()
+QSize pictureSize(int dpi)
 {
-    return QSize(design::toPixels(design::kForm1.pictureWidth),
-                 design::toPixels(design::kForm1.pictureHeight));
+    return QSize(design::toPixels(design::kForm1.pictureWidth, dpi),
+                 design::toPixels(design::kForm1.pictureHeight, dpi));
 }
 
-// The heading at the screen's resolution: the @2x drawing wherever a pixel
-// has more than one device pixel, so it stays sharp.
-QPixmap picture(qreal devicePixelRatio)
+// The screen's resolution as the fonts see it. Where Qt scales the whole
+// window it is 96 and a pixel has more than one device pixel; where its
+// scaling is off, it is the desktop's own setting and the layout follows it.
+int primaryScreenDpi()
 {
-    const bool sharp = devicePixelRatio > 1.0;
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    return primary != nullptr ? qRound(primary->logicalDotsPerInchY()) : design::kDesignDpi;
+}
+
+// The heading at the screen's resolution: the @2x drawing wherever it is
+// drawn larger than its own pixels, so it stays sharp.
+QPixmap picture(qreal devicePixelsPerDesignPixel)
+{
+    const bool sharp = devicePixelsPerDesignPixel > 1.0;
     const QString path = toQString(sharp ? design::kForm1.picture2x : design::kForm1.picture);
     QPixmap pixmap;
     if (!QPixmapCache::find(path, &pixmap)) {
@@ -72,10 +83,10 @@ QIcon programIcon()
     return icon;
 }
 
-void applyDesign(QWidget &widget, const design::ControlDesign &control)
+void applyDesign(QWidget &widget, const design::ControlDesign &control, int dpi)
 {
     widget.setObjectName(toQString(control.name));
-    widget.setGeometry(toPixelRect(control.twips));
+    widget.setGeometry(toPixelRect(control.twips, dpi));
     widget.setAccessibleName(toQString(control.accessibleName));
     widget.setAccessibleDescription(toQString(control.accessibleDescription));
     // The layout is fixed: a desktop's larger font would cut the texts off.
@@ -154,16 +165,21 @@ Form1::Form1(RandomSource &random, Clipboard &clipboard, MessageBox &messages, E
     buildFromDesign();
     m_text1Box = std::make_unique<QtTextBox>(*m_text1);
     m_handlers = std::make_unique<Form1Handlers>(random, *m_text1Box, clipboard, messages, errors);
-    connect(m_command1, &QPushButton::clicked, this, [this] {
-        const QString before = m_text1->text();
-        m_handlers->command1Click();
-        // A click dropped while another handler ran made nothing new to tell.
-        if (m_text1->text() != before) {
-            tellNewAddress();
-        }
-    });
-    connect(m_command2, &QPushButton::clicked, this, [this] { m_handlers->command2Click(); });
-    connect(m_command3, &QPushButton::clicked, this, [this] { m_handlers->command3Click(); });
+    for (const auto &[button, handler] : {std::pair{m_command1, &Form1Handlers::command1Click},
+                                          std::pair{m_command2, &Form1Handlers::command2Click},
+                                          std::pair{m_command3, &Form1Handlers::command3Click}}) {
+        connect(button, &QPushButton::clicked, this, [this, button, handler] {
+            // Clicked by its access key too, a button takes the focus, as a
+            // mouse click gives it: a screen reader then says where it is.
+            button->setFocus(Qt::ShortcutFocusReason);
+            const QString before = m_text1->text();
+            (m_handlers.get()->*handler)();
+            // A click dropped while another handler ran made nothing new to tell.
+            if (m_text1->text() != before) {
+                tellNewAddress();
+            }
+        });
+    }
     m_handlers->load();
 }
 
@@ -174,9 +190,13 @@ void Form1::buildFromDesign()
     setObjectName(toQString(design::kForm1.name));
     setWindowTitle(toQString(design::kForm1.title));
     setWindowIcon(programIcon());
-    setFixedSize(design::toPixels(design::kForm1.clientWidth),
-                 design::toPixels(design::kForm1.clientHeight));
-    setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+    m_dpi = primaryScreenDpi();
+    setFixedSize(clientSize());
+    // Named one by one, or Qt adds the ones it offers by default, maximize
+    // among them, which a window of fixed size has no use for.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
 
     std::vector<std::pair<int, QWidget *>> focusChain;
     for (const design::ControlDesign &control : design::kControls) {
@@ -208,7 +228,7 @@ void Form1::buildFromDesign()
             break;
         }
         }
-        applyDesign(*widget, control);
+        applyDesign(*widget, control, m_dpi);
         if (widget->focusPolicy() != Qt::NoFocus) {
             focusChain.emplace_back(control.tabIndex, widget);
         }
@@ -230,9 +250,10 @@ void Form1::buildFromDesign()
 
 // The frame is unknown until a window manager has drawn it: the window is
 // centred by its client area first, then as a whole once the frame is known.
+// The screen is the primary one, wherever the window would open by default.
 void Form1::centreOnScreen()
 {
-    if (QScreen *where = screen()) {
+    if (const QScreen *where = QGuiApplication::primaryScreen()) {
         QRect whole = frameGeometry();
         whole.moveCenter(where->availableGeometry().center());
         move(whole.topLeft());
@@ -245,6 +266,46 @@ void Form1::moveEvent(QMoveEvent *event)
     if (!m_centredWithFrame && isVisible() && frameGeometry() != geometry()) {
         m_centredWithFrame = true;
         centreOnScreen();
+    }
+}
+
+QSize Form1::clientSize() const
+{
+    return QSize(design::toPixels(design::kForm1.clientWidth, m_dpi),
+                 design::toPixels(design::kForm1.clientHeight, m_dpi));
+}
+
+void Form1::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    connect(windowHandle(), &QWindow::windowStateChanged, this, &Form1::allowMaximizedSize,
+            Qt::UniqueConnection);
+}
+
+// Qt 6.4's own title bar on Wayland offers to maximize even a window of fixed
+// size, and the compositor then drops a program whose next frame has any size
+// but the one it gave. The window takes that size until it is back to normal,
+// at once, and to its own size.
+void Form1::allowMaximizedSize(Qt::WindowState state)
+{
+    if (state == Qt::WindowMaximized) {
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+}
+
+void Form1::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange) {
+        return;
+    }
+    if (isMaximized()) {
+        // Once a frame of the given size is shown (paintEvent).
+        m_leaveMaximized = true;
+        update();
+    } else {
+        setFixedSize(clientSize());
     }
 }
 
@@ -265,12 +326,12 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-// A screen reader speaks a change of the box only while the box has the
-// focus, and Qt 6.4 has no announcements: a new address made from a button
-// reaches the reader as a notice shown to it alone.
+// After a click the focus is on the button, and a screen reader does not speak
+// a change to a box it is not in; Qt 6.4 has no announcements: every new
+// address reaches the reader as a notice shown to it alone.
 void Form1::tellNewAddress()
 {
-    if (m_text1->hasFocus() || !QAccessible::isActive()) {
+    if (!QAccessible::isActive()) {
         return;
     }
     if (m_notice == nullptr) {
@@ -288,7 +349,20 @@ void Form1::paintEvent(QPaintEvent * /*event*/)
     painter.fillRect(rect(), toQColor(design::kForm1.background));
     // The picture keeps its own pixel size, whatever resolution its file records.
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawPixmap(QRect(QPoint(0, 0), pictureSize()), picture(devicePixelRatioF()));
+    painter.drawPixmap(QRect(QPoint(0, 0), pictureSize(m_dpi)),
+                       picture(devicePixelRatioF() * m_dpi / design::kDesignDpi));
+    if (m_leaveMaximized) {
+        m_leaveMaximized = false;
+        // Asked of the window system, which answers with the size to take:
+        // the widget's own setWindowState() would take it at once.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                windowHandle()->setWindowStates(windowHandle()->windowStates() &
+                                                ~Qt::WindowMaximized);
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 } // namespace hexlark

@@ -28,11 +28,15 @@ public:
     ~Form1() override;
 
 protected:
+    void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
+    void allowMaximizedSize(Qt::WindowState state);
+    QSize clientSize() const;
     void buildFromDesign();
     void centreOnScreen();
     void tellNewAddress();
@@ -44,7 +48,9 @@ private:
     std::unique_ptr<QtTextBox> m_text1Box;
     std::unique_ptr<Form1Handlers> m_handlers;
     QObject *m_notice = nullptr;
+    int m_dpi = 0;
     bool m_centredWithFrame = false;
+    bool m_leaveMaximized = false;
 };
 
 } // namespace hexlark

@@ -120,28 +120,31 @@ private slots:
         QCOMPARE(visited, visits);
     }
 
-    // From the address box: access keys click their buttons, Enter and
-    // Escape click none, and typing changes nothing.
+    // From the address box: access keys click their buttons and give them the
+    // focus, Enter and Escape click none, and typing changes nothing.
     void keys_data()
     {
         QTest::addColumn<int>("key");
         QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<std::string>("log");
+        QTest::addColumn<QString>("focus");
         const auto alt = Qt::KeyboardModifiers(Qt::AltModifier);
         const auto none = Qt::KeyboardModifiers();
-        QTest::newRow("Alt+G") << int(Qt::Key_G) << alt << "CD-EF-01-23-45-67" << std::string();
+        QTest::newRow("Alt+G") << int(Qt::Key_G) << alt << "CD-EF-01-23-45-67" << std::string()
+                               << "Command1";
         QTest::newRow("Alt+C") << int(Qt::Key_C) << alt << "CD-EF-01-23-45-67"
-                               << std::string("clear copy:CD-EF-01-23-45-67 ");
+                               << std::string("clear copy:CD-EF-01-23-45-67 ") << "Command3";
         QTest::newRow("Alt+A") << int(Qt::Key_A) << alt << "CD-EF-01-23-45-67"
-                               << std::string("Hexlark v1.0, by Quillmoth ");
+                               << std::string("Hexlark v1.0, by Quillmoth ") << "Command2";
         QTest::newRow("Enter") << int(Qt::Key_Return) << none << "CD-EF-01-23-45-67"
-                               << std::string();
+                               << std::string() << "Text1";
         QTest::newRow("Escape") << int(Qt::Key_Escape) << none << "CD-EF-01-23-45-67"
-                                << std::string();
+                                << std::string() << "Text1";
         QTest::newRow("Delete") << int(Qt::Key_Delete) << none << "CD-EF-01-23-45-67"
-                                << std::string();
-        QTest::newRow("typing") << int(Qt::Key_X) << none << "CD-EF-01-23-45-67" << std::string();
+                                << std::string() << "Text1";
+        QTest::newRow("typing") << int(Qt::Key_X) << none << "CD-EF-01-23-45-67" << std::string()
+                                << "Text1";
     }
     void keys()
     {
@@ -149,6 +152,7 @@ private slots:
         QFETCH(Qt::KeyboardModifiers, modifiers);
         QFETCH(QString, shown);
         QFETCH(std::string, log);
+        QFETCH(QString, focus);
         m_fakes.log.clear();
         text1()->setFocus();
         QTest::keyClick(text1(), static_cast<Qt::Key>(key), modifiers);
@@ -156,6 +160,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(text1()->text(), shown, kKeyDeadlineMs);
         QTest::qWait(300);
         QCOMPARE(m_fakes.log, log);
+        QCOMPARE(QApplication::focusWidget()->objectName(), focus);
         QVERIFY(m_window->isVisible());
     }
 };

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QTest>
 
+#include <chrono>
 #include <functional>
 #include <stdexcept>
 #include <string>

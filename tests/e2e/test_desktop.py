@@ -1,14 +1,17 @@
 """The real program on the desktops people use: a window manager (openbox),
 the desktop's font (Qt's GTK theme), a screen reader (Orca, AT-SPI) and fast
 fingers."""
+import json
 import os
+import pty
 import re
 import subprocess
 import sys
+import threading
 
 import pytest
 
-from harness import ADDRESS, run, wait_for
+from harness import ADDRESS, XSession, run, wait_for
 
 ACCESSIBLE = {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"}
 # Boxes of the client area (left, top, width, height) and what draws in them:
@@ -44,18 +47,38 @@ def test_labels_and_captions_fit_under_the_desktop_font(x, font):
             f"{name} under {font}: drawn from x {min(columns)} to {max(columns)}"
 
 
-def test_window_is_centred_frame_included(x):
-    app = x.hexlark()
+# Monitors (left, top, width, height) side by side on one screen, the primary one first.
+MONITORS = {"one screen": [(0, 0, 1024, 768)],
+            "primary on the left": [(0, 0, 1920, 1080), (1920, 0, 1920, 1080)],
+            "primary on the right": [(1920, 0, 1920, 1080), (0, 0, 1920, 1080)]}
 
-    def frame():
-        left, top, width, height = x.geometry(app.window)
-        extents = run(["xprop", "-id", app.window, "_NET_FRAME_EXTENTS"], env=x.env).stdout
-        fl, fr, ft, fb = map(int, re.findall(rb"\d+", extents.split(b"=")[-1]))
-        return left - fl, top - ft, width + fl + fr, height + ft + fb
 
-    centred = lambda f: abs(2 * f[0] + f[2] - 1024) <= 2 and abs(2 * f[1] + f[3] - 768) <= 2
-    assert frame()[3] > 163, "openbox drew no frame"
-    wait_for(lambda: centred(frame()), f"the frame centred on the screen (it is at {frame()})", 5)
+@pytest.mark.parametrize("monitors", MONITORS)
+def test_window_opens_centred_on_the_primary_monitor_frame_included(monitors):
+    primary, *others = MONITORS[monitors]
+    x = XSession(screen="1024x768x24" if not others else "3840x1080x24")
+    try:
+        for i, (left, top, width, height) in enumerate([primary, *others] if others else []):
+            # Monitors of the whole screen's one output; a monitor left without it is one more.
+            run(["xrandr", "--setmonitor", f"{'*' if i == 0 else ''}M{i}",
+                 f"{width}/508x{height}/286+{left}+{top}", "screen" if left == 0 else "none"],
+                env=x.env)
+        for left, top, width, height in others:  # the pointer on another monitor
+            run(["xdotool", "mousemove", str(left + width // 2), str(top + height // 2)], env=x.env)
+        app = x.hexlark()
+
+        def frame():
+            left, top, width, height = x.geometry(app.window)
+            extents = run(["xprop", "-id", app.window, "_NET_FRAME_EXTENTS"], env=x.env).stdout
+            fl, fr, ft, fb = map(int, re.findall(rb"\d+", extents.split(b"=")[-1]))
+            return left - fl, top - ft, width + fl + fr, height + ft + fb
+
+        assert frame()[3] > 163, "openbox drew no frame"
+        centred = lambda f: all(abs(2 * f[i] + f[i + 2] - 2 * primary[i] - primary[i + 2]) <= 2
+                                for i in (0, 1))
+        wait_for(lambda: centred(frame()), f"the frame centred on {primary} (it is {frame()})", 5)
+    finally:
+        x.stop()
 
 
 @pytest.mark.parametrize("keys, changes", [(["Tab", "Return"], True), (["Tab", "KP_Enter"], True),
@@ -67,6 +90,7 @@ def test_window_is_centred_frame_included(x):
 def test_enter_clicks_the_focused_button_only(x, keys, changes):
     app = x.hexlark()
     shown = copied(x, app)
+    x.click(app.window, 133, 95)  # Copy took the focus; back to the address box
     x.keys(app.window, *keys)
     assert (wait_for(lambda: copied(x, app) != shown, "a new address", 3) if changes
             else copied(x, app) == shown)
@@ -90,20 +114,29 @@ def test_access_keys_back_to_back_run_one_handler_and_about_has_no_icon(x, theme
     assert copied(x, app) == shown
 
 
-def test_orca_reads_every_digit_and_hears_generate(x):
-    debug = f"{x.tmp}/orca.debug"
-    # Orca logs what it would say; without a speech server it starts at once.
-    x.start(["orca", f"--debug-file={debug}"], env=dict(x.env, SPEECHD_CMD="/bin/false"))
-    log = lambda: open(debug, errors="replace").read() if os.path.exists(debug) else ""
-    spoken = lambda: [line.split("SPEECH OUTPUT: ")[1] for line in log().splitlines()
-                      if "SPEECH OUTPUT: " in line]
+def test_orca_reads_the_address_and_tells_every_new_one(x):
+    # Orca logs what it would say; without a speech server it starts at once. Its log
+    # goes to a terminal, which it writes line by line rather than a block at a time.
+    terminal, orca_side = pty.openpty()
+    x.start(["orca", f"--debug-file={os.ttyname(orca_side)}"],
+            env=dict(x.env, SPEECHD_CMD="/bin/false"))
+    lines = []
+    threading.Thread(target=lambda: lines.extend(iter(lambda: os.read(terminal, 1 << 16).decode(
+        errors="replace"), "")), daemon=True).start()
+    log = lambda: "".join(lines)
+    spoken = lambda: "".join(line.split("SPEECH OUTPUT: ")[1] for line in log().splitlines()
+                             if "SPEECH OUTPUT: " in line)
+    told = lambda: re.findall(r"New address ([0-9A-F-]{17})\.", spoken())
     wait_for(lambda: "listener for: window:destroy" in log(), "Orca listens", 60)
     app = x.hexlark()
-    shown = copied(x, app).decode()
-    wait_for(lambda: f"'{shown}." in "".join(spoken()), f"Orca says {shown}: {spoken()[-4:]}")
-    x.keys(app.window, "Tab", "space")
-    new = wait_for(lambda: (lambda now: now != shown and now)(copied(x, app).decode()), "Generate")
-    wait_for(lambda: f"New address {new}." in "".join(spoken()), f"Orca says {new}: {spoken()[-3:]}")
+    wait_for(lambda: re.search(r"'[0-9A-F]{2}(-[0-9A-F]{2}){5}\.", spoken()), "Orca reads it")
+    for name, keys in [("Alt+G in the box", ["alt+g"]), ("Alt+G on Copy", ["Tab", "alt+g"]),
+                       ("Space on Generate", ["space"]), ("Enter on Generate", ["Return"]),
+                       ("a click on Generate", [])]:
+        before = len(told())
+        x.keys(app.window, *keys) if keys else x.click(app.window, 52, 131)
+        wait_for(lambda: len(told()) > before, f"{name} is told: {spoken()[-200:]}")
+    assert len(set(told())) == 5 and copied(x, app).decode() == told()[-1]
 
 
 def test_screen_reader_gets_every_text_answer_and_program_stays_responsive(x):
@@ -111,8 +144,12 @@ def test_screen_reader_gets_every_text_answer_and_program_stays_responsive(x):
     shown = copied(x, app)
     asked = run([sys.executable, __file__, str(app.proc.pid)], timeout=120, env=x.env, check=False)
     assert asked.returncode == 0, asked.stdout.decode() + asked.stderr.decode()
-    # At the end, where the caret stands, the word and the line are the ones just read.
-    assert asked.stdout.decode().split() == ["answered", "468", shown[-2:].decode(), shown.decode()]
+    # Moving through the address: each character, the octet or hyphen it is in, the
+    # whole line; at the end, where the caret stands, the word and line just read.
+    address = shown.decode()
+    octets = [address[i - i % 3:i - i % 3 + 2] if i % 3 < 2 else "-" for i in range(17)]
+    expected = [[c, w, address] for c, w in zip([*address, ""], [*octets, address[-2:]])]
+    assert json.loads(asked.stdout) == expected
     assert copied(x, app) == shown
 
 
@@ -138,8 +175,9 @@ def ask_every_text_question(pid):
         except GLib.GError as error:
             if "reply" in str(error).lower():
                 sys.exit(f"no answer to {name}: {error}")
-    print("answered", len(questions), *(text.getTextAtOffset(17, kind)[0] for kind in (
-        pyatspi.TEXT_BOUNDARY_WORD_START, pyatspi.TEXT_BOUNDARY_LINE_START)))
+    print(json.dumps([[text.getTextAtOffset(offset, kind)[0] for kind in (
+        pyatspi.TEXT_BOUNDARY_CHAR, pyatspi.TEXT_BOUNDARY_WORD_START,
+        pyatspi.TEXT_BOUNDARY_LINE_START)] for offset in range(18)]))
 
 
 if __name__ == "__main__":

@@ -1,23 +1,25 @@
-"""The real program on the X desktops around it: high resolution, a clipboard
-manager and many copies at once."""
+"""The real program on the X desktops around it: other font resolutions, a
+clipboard manager, a clipboard in use and many copies at once."""
 import os
 
 import pytest
 
-from harness import ADDRESS, colour_faults, run, wait_for
+from harness import ADDRESS, colour_faults, run, text_faults, wait_for
+
+# The client area at each font resolution, in device pixels, with Qt's scaling or without.
+CLIENT_AREAS = {96: (273, 163), 120: (341, 204), 144: (410, 245), 192: (546, 326)}
 
 
-@pytest.mark.parametrize("how", ["QT_SCALE_FACTOR=2", "Xft.dpi 192"])
-def test_high_dpi_doubles_the_window(x, how):
-    env = {k: v for k, v in x.env.items() if not k.startswith("QT_")}
-    if how.startswith("QT_"):
-        env["QT_SCALE_FACTOR"] = "2"
-    else:
-        run(["xrdb", "-nocpp", "-merge"], input=b"Xft.dpi:\t192\n", env=x.env)
-    app = x.hexlark(env=env)
-    assert x.geometry(app.window)[2:] == (546, 326)
-    assert colour_faults(x.screenshot(app.window), ratio=2) == []
-    assert x.close(app) == 0, open(app.log).read()
+@pytest.mark.parametrize("dpi", CLIENT_AREAS)
+def test_layout_and_fonts_scale_together(x, dpi):
+    run(["xrdb", "-nocpp", "-merge"], input=f"Xft.dpi:\t{dpi}\n".encode(), env=x.env)
+    for scaling in ("1", "0"):
+        app = x.hexlark(env=dict(x.env, QT_ENABLE_HIGHDPI_SCALING=scaling))
+        assert x.geometry(app.window)[2:] == CLIENT_AREAS[dpi]
+        x.keys(app.window, "Tab")  # the caret out of the address's way
+        shot = x.screenshot(app.window)
+        assert colour_faults(shot) == [] and text_faults(shot, dpi / 96) == [], scaling
+        assert x.close(app) == 0, open(app.log).read()
 
 
 def test_copied_address_outlives_program_with_a_clipboard_manager(x):
@@ -29,6 +31,22 @@ def test_copied_address_outlives_program_with_a_clipboard_manager(x):
     assert x.close(app) == 0
     assert "clipboard manager" not in open(app.log).read()
     assert wait_for(lambda: x.clipboard() == copied, "the manager serves the address")
+
+
+def test_copy_outlasts_another_program_taking_the_clipboard(x):
+    app = x.hexlark()
+    x.click(app.window, 133, 95)
+    shown = x.copied(app.window, "ctrl+a", "ctrl+c")
+    taker = x.start(["sh", "-c", "while :; do printf busy | xclip -i -selection clipboard; "
+                     "sleep 0.05; done"], name="taker")
+    run(["xdotool", "mousemove", "--window", app.window, "124", "131", "click", "--repeat", "200",
+         "--delay", "25", "1"], timeout=30, env=x.env)  # on Copy
+    taker.terminate()
+    x.keys(app.window, "alt+a")  # once every click before it is handled
+    x.keys(run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^About$"],
+               env=x.env).stdout.split()[0].decode(), "Return")
+    assert app.proc.poll() is None, open(app.log).read()
+    assert x.copied(app.window, "alt+c") == shown
 
 
 def test_copies_started_at_once_each_generate_and_copy_their_own(x):

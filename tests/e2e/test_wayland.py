@@ -1,6 +1,7 @@
 """The real program on Wayland: Weston, shown in an X display whose keys and
 pointer reach it."""
 import os
+import time
 
 from harness import ADDRESS, SCREEN_COLOURS, colour_faults, run, wait_for
 
@@ -31,9 +32,20 @@ def test_wayland_shows_generates_copies_and_closes(x, weston):
     shot = x.screenshot(weston.output)
     assert colour_faults(shot.crop((left, top, left + 273, top + 163))) == []
 
-    box = (left + 44, top + 86, left + 222, top + 104)
+    # Qt's own title bar offers to maximize even a window of fixed size: the
+    # window stays as it is, so does the button, and the next frame is drawn.
     run(["xdotool", "windowactivate", "--sync", weston.output], env=x.env)
     x.click(weston.output, left + 270, top + 160)
+    away = ["xdotool", "mousemove", "--window", weston.output, "600", "400"]
+    run(away, env=x.env)
+    frame = (left - 3, top - 30, left + 276, top + 166)
+    before = x.screenshot(weston.output).crop(frame)
+    x.click(weston.output, left + 236, top - 15)
+    run(away, env=x.env)
+    time.sleep(1)
+    assert x.screenshot(weston.output).crop(frame) == before, "maximize changed the window"
+
+    box = (left + 44, top + 86, left + 222, top + 104)
     x.keys(weston.output, "alt+g")
     wait_for(lambda: x.screenshot(weston.output).crop(box) != shot.crop(box), "Alt+G redraws")
     x.keys(weston.output, "alt+c")
