@@ -3,6 +3,7 @@
 #include "clipboard.h"
 #include "error_path.h"
 #include "message_box.h"
+#include "pause.h"
 #include "text_box.h"
 #include "win32.h"
 
