@@ -31,7 +31,7 @@ Helpers:
   x.screenshot(window)        PIL RGB image of the window, once it stops changing.
   x.close(app)                WM_DELETE_WINDOW, as a window manager sends it; the
                               exit status (None if the program did not end).
-  x.selection_owner(name)     the X window owning a selection, 0 if none.
+  x.selection_owner(name)     the window owning a selection, 0 if none.
   x.kill_server()             the display goes away at once.
   colour_faults(image)        [] when a picture of the client area, at any scale,
                               shows the window's colours (see COLOUR_CHECKS).
@@ -42,7 +42,6 @@ Helpers:
   ADDRESS                     the shape of one address, as exact bytes.
 """
 import collections
-import ctypes
 import io
 import os
 import re
@@ -54,6 +53,7 @@ import time
 
 import pytest
 from PIL import Image
+from Xlib import X, display, protocol
 
 ADDRESS = re.compile(rb"[0-9A-F]{2}(-[0-9A-F]{2}){5}")
 App = collections.namedtuple("App", "proc window log")
@@ -90,36 +90,6 @@ def stop(proc):
             proc.wait()
 
 
-class _ClientMessage(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
-                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
-                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
-                ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]
-
-
-class _Xlib:
-    """Just the Xlib calls no command-line tool offers."""
-
-    def __init__(self, display):
-        self.lib = ctypes.CDLL("libX11.so.6")
-        self.lib.XOpenDisplay.restype = ctypes.c_void_p
-        self.lib.XInternAtom.restype = ctypes.c_ulong
-        self.lib.XGetSelectionOwner.restype = ctypes.c_ulong
-        for name, args in (("XInternAtom", [ctypes.c_char_p, ctypes.c_int]),
-                           ("XGetSelectionOwner", [ctypes.c_ulong]), ("XFlush", []),
-                           ("XSendEvent", [ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
-                                           ctypes.c_void_p]), ("XCloseDisplay", [])):
-            getattr(self.lib, name).argtypes = [ctypes.c_void_p, *args]
-        self.dpy = self.lib.XOpenDisplay(display.encode())
-        assert self.dpy, f"cannot open display {display}"
-
-    def atom(self, name):
-        return self.lib.XInternAtom(self.dpy, name.encode(), 0)
-
-    def close(self):
-        self.lib.XCloseDisplay(self.dpy)
-
-
 class XSession:
     def __init__(self, screen="1024x768x24", wm=True):
         self.tmp, self.procs, self.server = tempfile.mkdtemp(prefix="hexlark-"), [], None
@@ -148,7 +118,7 @@ class XSession:
         bus = self.start(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
                          stdout=subprocess.PIPE)
         self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
-        self.xlib = _Xlib(self.display)
+        self.xlib = display.Display(self.display)
         if wm:
             # Openbox runs the startup command once it manages the screen; a window
             # mapped while it still loads its theme and menus may stay unmanaged.
@@ -213,14 +183,14 @@ class XSession:
         return wait_for(settled, "the window stops changing")
 
     def selection_owner(self, name):
-        return self.xlib.lib.XGetSelectionOwner(self.xlib.dpy, self.xlib.atom(name))
+        return self.xlib.get_selection_owner(self.xlib.intern_atom(name))
 
     def close(self, app, timeout=15):
-        event = _ClientMessage(type=33, window=int(app.window), format=32,
-                               message_type=self.xlib.atom("WM_PROTOCOLS"))
-        event.data[0] = self.xlib.atom("WM_DELETE_WINDOW")
-        self.xlib.lib.XSendEvent(self.xlib.dpy, int(app.window), 0, 0, ctypes.byref(event))
-        self.xlib.lib.XFlush(self.xlib.dpy)
+        window = self.xlib.create_resource_object("window", int(app.window))
+        window.send_event(protocol.event.ClientMessage(
+            window=window, client_type=self.xlib.intern_atom("WM_PROTOCOLS"),
+            data=(32, [self.xlib.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0])))
+        self.xlib.flush()
         try:
             return app.proc.wait(timeout)
         except subprocess.TimeoutExpired:

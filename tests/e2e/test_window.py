@@ -10,9 +10,10 @@ ROLES = {"Hexlark": "frame", "Vorrel": "label", "Web address": "label", "MAC add
          "Generate": "push button", "Copy": "push button", "About": "push button"}
 
 
-def screen_reader(x, app, press=None):
-    """What a screen reader reads of the window, over AT-SPI, after pressing a button."""
-    seen = run([sys.executable, __file__, str(app.proc.pid), press or ""], timeout=40, env=x.env)
+def screen_reader(x, app, press=""):
+    """What a screen reader reads of the window, over AT-SPI, after pressing a button
+    or, with press="ask", asking the address box every text question it can."""
+    seen = run([sys.executable, __file__, str(app.proc.pid), press], timeout=120, env=x.env)
     return json.loads(seen.stdout)
 
 
@@ -23,11 +24,16 @@ def test_user_and_screen_reader_see_copy_the_shown_address(x):
     shot = x.screenshot(app.window)
     assert colour_faults(shot) == [] and default_buttons(shot) == []
 
-    seen = screen_reader(x, app)
+    seen = screen_reader(x, app, press="ask")
     assert seen["roles"] == ROLES
     assert "read only" in seen["box states"] and seen["default buttons"] == []
     shown = seen["text"].encode()
     assert ADDRESS.fullmatch(shown)
+    # Moving through the address: each character, the octet or hyphen it is in, the
+    # whole line; at the end, where the caret stands, the word and line just read.
+    address = seen["text"]
+    octets = [address[i - i % 3:i - i % 3 + 2] if i % 3 < 2 else "-" for i in range(17)]
+    assert seen["offsets"] == [[c, w, address] for c, w in zip([*address, ""], [*octets, octets[-1]])]
     assert x.copied(app.window, "alt+c") == shown
     assert x.copied(app.window, "alt+c") == shown
 
@@ -47,6 +53,7 @@ def test_user_and_screen_reader_see_copy_the_shown_address(x):
 
 def probe(pid, press):
     import pyatspi  # pylint: disable=import-outside-toplevel
+    from gi.repository import Atspi, GLib  # pylint: disable=import-outside-toplevel
 
     def window():
         for application in pyatspi.Registry.getDesktop(0):
@@ -59,14 +66,32 @@ def probe(pid, press):
     nodes["Hexlark"] = top
     box = nodes["MAC address"].queryText()
     before = box.getText(0, -1)
-    if press:
+    offsets = []
+    if press == "ask":  # every question must be answered, none may hang the program
+        Atspi.set_timeout(3000, 10000)
+        questions = [(name, getattr(box, name)) for name in (
+            "getTextAtOffset", "getTextBeforeOffset", "getTextAfterOffset")]
+        questions += [("GetStringAtOffset", lambda o, g: Atspi.Text.get_string_at_offset(
+            nodes["MAC address"], o, g))]
+        for name, ask in questions:
+            for offset in range(18):
+                for kind in range(7 if name != "GetStringAtOffset" else 5):
+                    try:
+                        ask(offset, kind)
+                    except GLib.GError as error:
+                        if "reply" in str(error).lower():
+                            sys.exit(f"no answer to {name}({offset}, {kind}): {error}")
+        offsets = [[box.getTextAtOffset(offset, kind)[0] for kind in (
+            pyatspi.TEXT_BOUNDARY_CHAR, pyatspi.TEXT_BOUNDARY_WORD_START,
+            pyatspi.TEXT_BOUNDARY_LINE_START)] for offset in range(18)]
+    elif press:
         action = nodes[press].queryAction()
         names = [action.getName(i).lower() for i in range(action.nActions)]
         action.doAction(names.index("press"))
         deadline = time.monotonic() + 10
         while press == "Generate" and box.getText(0, -1) == before and time.monotonic() < deadline:
             time.sleep(0.05)
-    print(json.dumps({"text": box.getText(0, -1),
+    print(json.dumps({"text": box.getText(0, -1), "offsets": offsets,
                       "roles": {name: node.getRoleName() for name, node in nodes.items()},
                       "box states": [pyatspi.stateToString(s)
                                      for s in nodes["MAC address"].getState().getStates()],
