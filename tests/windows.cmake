@@ -1,7 +1,7 @@
 # The Windows edition (cmake/windows_edition.cmake): its executable read back
 # with Debian's python3-pefile, and the program run under Wine on the
 # black-box harness's private X session (e2e/harness.py). Debian packages:
-# python3-pytest python3-pefile python3-pil wine wine64 fonts-wine xvfb
+# python3-pytest python3-pefile python3-pil icoutils wine wine64 fonts-wine xvfb
 # openbox xdotool xclip x11-utils imagemagick.
 if(NOT HEXLARK_WINDOWS_EDITION)
     return()
@@ -10,7 +10,7 @@ endif()
 # The system's python3 with Debian's modules, never a virtual environment's.
 find_program(HEXLARK_WINDOWS_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
 find_program(HEXLARK_WINESERVER NAMES wineserver PATHS /usr/lib/wine REQUIRED)
-foreach(_tool wine Xvfb openbox xdotool xclip xwininfo import)
+foreach(_tool wine Xvfb openbox xdotool xclip xwininfo import wrestool icotool)
     find_program(_found_${_tool} ${_tool} REQUIRED)
 endforeach()
 

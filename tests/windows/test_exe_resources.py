@@ -1,18 +1,23 @@
-"""The Windows edition's executable, read back with pefile: its icon, version
-record, manifest, heading pictures and imports, against the design's values."""
+"""The Windows edition's executable, read back with icoutils' wrestool and
+icotool and with pefile: its resources, icon, version record, manifest,
+heading pictures and imports, against the design's values."""
 import io
 import os
-import struct
+import re
 import xml.etree.ElementTree as ElementTree
 
 import pefile
 import pytest
 from PIL import Image
 
-RT_ICON, RT_RCDATA, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 10, 14, 16, 24
+from harness import run
+
 KIB = 1024
-ICONS = [  # id, width = height, bits per pixel, in the group's order
-    (30001, 24, 4), (30002, 16, 4), (30003, 24, 8), (30004, 16, 8), (30005, 64, 32)]
+# Type, name and language of each resource: the icon images, the headings, the
+# icon group, the version record (U.S. English) and the manifest.
+RESOURCES = [("3", "30001", "0"), ("3", "30002", "0"), ("3", "30003", "0"), ("3", "30004", "0"),
+             ("3", "30005", "0"), ("10", "101", "0"), ("10", "102", "0"), ("14", "1", "0"),
+             ("16", "1", "1033"), ("24", "1", "0")]
 STRINGS = [
     ("Comments", "Generates Random MAC Addresses"), ("CompanyName", "Vorrel"),
     ("FileDescription", "Hexlark"), ("LegalTrademarks", "Vorrel"),
@@ -30,33 +35,19 @@ def pe():
     return pefile.PE(EXE)
 
 
-def resources(pe, kind):
-    """{id: (language, sublanguage, bytes)} of one resource type."""
-    found = {}
-    for type_entry in pe.DIRECTORY_ENTRY_RESOURCE.entries:
-        if type_entry.id == kind:
-            for entry in type_entry.directory.entries:
-                for language in entry.directory.entries:
-                    data = language.data.struct
-                    found[entry.id] = (language.data.lang, language.data.sublang,
-                                       pe.get_data(data.OffsetToData, data.Size))
-    return found
+def resource(kind, name, raw=True):
+    """A resource's bytes; not raw, an icon group comes out as an .ico file."""
+    return run(["wrestool", "-x", *["--raw"] * raw, f"--type={kind}", f"--name={name}", EXE]).stdout
 
 
-def test_icon_group_lists_the_icons_in_order(pe):
-    lang, sublang, group = resources(pe, RT_GROUP_ICON)[1]
-    assert (lang, sublang) == (0, 0)
-    assert struct.unpack_from("<HHH", group) == (0, 1, len(ICONS))
-    entries = [struct.unpack_from("<BBBBHHIH", group, 6 + 14 * i) for i in range(len(ICONS))]
-    assert [(e[7], e[0], e[1], e[5]) for e in entries] == [(i, s, s, b) for i, s, b in ICONS]
-
-
-@pytest.mark.parametrize("icon_id,size,bits", ICONS, ids=[str(i[0]) for i in ICONS])
-def test_icon_image(pe, icon_id, size, bits):
-    lang, sublang, image = resources(pe, RT_ICON)[icon_id]
-    assert (lang, sublang) == (0, 0)
-    _, width, height, _, bit_count = struct.unpack_from("<IiiHH", image)
-    assert (width, height, bit_count) == (size, 2 * size, bits)  # height counts the mask
+def test_resources_and_the_icon_group_in_order(tmp_path):
+    listed = run(["wrestool", "-l", EXE]).stdout.decode()
+    assert re.findall(r"--type=(\d+) --name=(\d+) --language=(\d+)", listed) == RESOURCES
+    (tmp_path / "group.ico").write_bytes(resource(14, 1, raw=False))
+    images = run(["icotool", "-l", tmp_path / "group.ico"]).stdout.decode()
+    assert re.findall(r"--width=(\d+) --height=(\d+) --bit-depth=(\d+)", images) == [
+        ("24", "24", "4"), ("16", "16", "4"), ("24", "24", "8"), ("16", "16", "8"),
+        ("64", "64", "32")]
 
 
 def test_version_record(pe):
@@ -71,11 +62,10 @@ def test_version_record(pe):
     assert [(k.decode(), v.decode()) for k, v in table.entries.items()] == STRINGS
     [var] = infos[b"VarFileInfo"].Var
     assert var.entry == {b"Translation": "0x0409 0x04b0"}
-    assert [(lang, sub) for lang, sub, _ in resources(pe, RT_VERSION).values()] == [(9, 1)]
 
 
-def test_manifest_asks_for_common_controls_6_and_per_monitor_dpi(pe):
-    manifest = ElementTree.fromstring(resources(pe, RT_MANIFEST)[1][2])
+def test_manifest_asks_for_common_controls_6_and_per_monitor_dpi():
+    manifest = ElementTree.fromstring(resource(24, 1))
     found = {element.tag.split("}")[1]: element for element in manifest.iter()}
     controls = [e.attrib for e in manifest.iter() if e.attrib.get("name", "").endswith(
         "Common-Controls")]
@@ -87,9 +77,8 @@ def test_manifest_asks_for_common_controls_6_and_per_monitor_dpi(pe):
 
 @pytest.mark.parametrize("resource_id,size", [(101, (272, 135)), (102, (544, 270))],
                          ids=["heading", "heading@2x"])
-def test_heading_is_carried_compressed(pe, resource_id, size):
-    _, _, data = resources(pe, RT_RCDATA)[resource_id]
-    image = Image.open(io.BytesIO(data))
+def test_heading_is_carried_compressed(resource_id, size):
+    image = Image.open(io.BytesIO(resource(10, resource_id)))
     assert (image.format, image.size) == ("JPEG", size)
 
 
