@@ -70,13 +70,17 @@ function(hexlark_icon_resources)
 
         set(image ${ARG_OUTPUT_DIR}/icon-${id}.bin)
         math(EXPR range_end "${end} - 1")
-        file(DOWNLOAD "${icon_url}" ${image}
+        # Through a scratch file, and kept when unchanged: configuring again
+        # leaves the program built.
+        file(DOWNLOAD "${icon_url}" ${image}.new
             RANGE_START ${offset} RANGE_END ${range_end} STATUS status)
         list(GET status 0 status_code)
-        file(SIZE ${image} written)
+        file(SIZE ${image}.new written)
         if(NOT status_code EQUAL 0 OR NOT written EQUAL bytes)
             message(FATAL_ERROR "Could not copy image ${index} of ${ARG_ICON} to ${image}: ${status}")
         endif()
+        file(COPY_FILE ${image}.new ${image} ONLY_IF_DIFFERENT)
+        file(REMOVE ${image}.new)
 
         string(APPEND images "${id} RT_ICON \"${image}\"\n")
         math(EXPR size_word "${size_word}" OUTPUT_FORMAT HEXADECIMAL)
