@@ -21,6 +21,8 @@ endif()
 include(ExternalProject)
 set(HEXLARK_WINDOWS_BINARY_DIR ${CMAKE_BINARY_DIR}/windows-edition)
 set(HEXLARK_WINDOWS_EXE ${HEXLARK_WINDOWS_BINARY_DIR}/windows/hexlark.exe)
+# Its Windows Installer package (windows/installer.cmake), where wixl is found.
+set(HEXLARK_WINDOWS_MSI ${HEXLARK_WINDOWS_BINARY_DIR}/windows/hexlark.msi)
 ExternalProject_Add(hexlark_windows
     SOURCE_DIR ${PROJECT_SOURCE_DIR}
     BINARY_DIR ${HEXLARK_WINDOWS_BINARY_DIR}
@@ -30,6 +32,6 @@ ExternalProject_Add(hexlark_windows
         -DCMAKE_BUILD_TYPE=MinSizeRel
         -DHEXLARK_WARNINGS_AS_ERRORS=${HEXLARK_WARNINGS_AS_ERRORS}
     BUILD_ALWAYS ON
-    BUILD_BYPRODUCTS ${HEXLARK_WINDOWS_EXE}
+    BUILD_BYPRODUCTS ${HEXLARK_WINDOWS_EXE} ${HEXLARK_WINDOWS_MSI}
     INSTALL_COMMAND ""
 )
