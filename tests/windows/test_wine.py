@@ -42,8 +42,8 @@ class Wine:
         return self.run("xdotool", "search", "--onlyvisible", "--name", f"^{title}$",
                         check=False) != ""
 
-    def start(self):
-        self.proc = self.x.start(["wine", EXE], env=self.env, name="hexlark.exe")
+    def start(self, program=EXE):
+        self.proc = self.x.start(["wine", program], env=self.env, name="hexlark.exe")
         self.window = self.find("Hexlark")
 
     def helper(self):
