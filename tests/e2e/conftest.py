@@ -1,14 +1,7 @@
 """Fixtures of the end-to-end tests; see harness.py."""
-import os
-
 import pytest
 
 from harness import Weston, XSession
-
-
-@pytest.fixture
-def hexlark():
-    return os.environ["HEXLARK_BINARY"]
 
 
 @pytest.fixture

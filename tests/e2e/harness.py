@@ -8,7 +8,6 @@ Fixtures (conftest.py) start everything a test needs and always stop it again:
           sessions make more with XSession() and end each with .stop().
   weston  Weston: a Wayland compositor shown as a window on x (x11 backend), so
           xdotool keys and `import` screenshots reach it.
-  hexlark the built program's path (HEXLARK_BINARY, set by CTest).
 
 Helpers:
   run(cmd, timeout=10, env=None, check=True) -> CompletedProcess (bytes); a
@@ -18,8 +17,9 @@ Helpers:
   x.start(cmd, env=None, name=None) -> Popen, stdout/stderr in x.tmp/<name>.log,
                               stopped (TERM, then KILL) when the session ends.
   x.hexlark(env=None, prefix=(), name=, **popen) -> App(proc, window, log): the
-                              program started (under prefix, e.g. strace) and its
-                              mapped window; its standard error is in log.
+                              program HEXLARK_BINARY (set by CTest, or debian/tests)
+                              started (under prefix, e.g. strace) and its mapped
+                              window; its standard error is in log.
   x.window(proc)              App for a program started with x.start.
   x.keys(window, *chords, delay=50) activate the window, then press e.g. "alt+c",
                               delay ms apart.
