@@ -211,11 +211,9 @@ def test_copies_started_at_once_seed_from_the_system(wine):
     assert [open(app.log).read().count("Call msvcrt.rand_s(") for app in apps] == [8, 8]
 
 
-def test_alt_f4_and_wm_delete_window_end_the_program(wine):
+def test_alt_f4_ends_the_program(wine):  # WM_DELETE_WINDOW: test_window_at_192_dpi
     wine.keys("alt+F4")
     assert wine.proc.wait(15) == 0
-    wine.start()
-    assert wine.x.close(wine) == 0
 
 
 def test_window_at_192_dpi(wine):
