@@ -26,8 +26,14 @@ if [ -z "${HEXLARK_SIGN_PFX:-}" ] || [ -z "${HEXLARK_SIGN_PASSWORD:-}" ]; then
     exit 0
 fi
 
-# Signs the file $1 into $2. The password goes through a pipe, never the
-# command line.
+# A property of the build's package, such as its product name.
+property() {
+    msiinfo export "$build/windows/hexlark.msi" Property | tr -d '\r' | sed -n "s/^$1\t//p"
+}
+
+# Signs the file $1 into $2, naming the product and its web page, as Windows
+# shows them before it runs the file. The password goes through a pipe, never
+# the command line.
 sign() {
     local timestamp=()
     if [ -n "${HEXLARK_SIGN_TIMESTAMP:-}" ]; then
@@ -35,6 +41,7 @@ sign() {
     fi
     osslsigncode sign -pkcs12 "$HEXLARK_SIGN_PFX" \
         -readpass <(printf '%s' "$HEXLARK_SIGN_PASSWORD") \
+        -n "$(property ProductName)" -i "$(property ARPURLINFOABOUT)" \
         -h sha256 "${timestamp[@]}" -in "$1" -out "$2" >&2
 }
 
