@@ -211,7 +211,7 @@ def test_copies_started_at_once_seed_from_the_system(wine):
     assert [open(app.log).read().count("Call msvcrt.rand_s(") for app in apps] == [8, 8]
 
 
-def test_alt_f4_ends_the_program(wine):  # WM_DELETE_WINDOW: test_window_at_192_dpi
+def test_alt_f4_ends_the_program(wine):  # and WM_DELETE_WINDOW, at 192 dpi below
     wine.keys("alt+F4")
     assert wine.proc.wait(15) == 0
 
