@@ -27,5 +27,6 @@ foreach(_test exe_resources wine msi)
         TIMEOUT 60)
 endforeach()
 # One Wine test at a time: Wine and the X clipboard do not mix well between
-# sessions.
-set_tests_properties(windows_wine_test windows_msi_test PROPERTIES RESOURCE_LOCK wine TIMEOUT 300)
+# sessions. They start first (COST, before CTest has timings of its own), so
+# that the two in turn run beside all the others, not after them.
+set_tests_properties(windows_wine_test windows_msi_test PROPERTIES RESOURCE_LOCK wine TIMEOUT 300 COST 60)
