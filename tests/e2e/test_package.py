@@ -28,7 +28,8 @@ def test_package_installs_passes_its_tests_and_purges(tmp_path):
         pytest.skip("hexlark is installed already: this test would remove it")
     tree = tmp_path / "hexlark"
     shutil.copytree(SOURCE, tree, ignore=shutil.ignore_patterns("build", "obj-*", ".git"))
-    run(["dpkg-buildpackage", "-us", "-uc", "-b"], timeout=600, cwd=tree,
+    # Cleaned after the build, as the source autopkgtest runs from is in Debian.
+    run(["dpkg-buildpackage", "-us", "-uc", "-b", "--post-clean"], timeout=600, cwd=tree,
         env=dict(os.environ, DEB_BUILD_OPTIONS="nocheck", DEB_BUILD_PROFILES="nocheck"))
     try:
         run(["apt-get", "install", "-y", "-q", str(tmp_path / DEB)], timeout=300)
