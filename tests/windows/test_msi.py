@@ -7,7 +7,7 @@ import re
 import sys
 
 from harness import run
-from test_wine import wine  # noqa: F401 (the fixture)
+from test_wine import WINESERVER, wine  # noqa: F401 (the fixture)
 
 MSI, EXE = os.environ["HEXLARK_WINDOWS_MSI"], os.environ["HEXLARK_WINDOWS_EXE"]
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -33,10 +33,9 @@ def value(wine, key, name):
     return wine.run("wine", "reg", "query", key, "/v", name).split("    ")[-1]
 
 
-def files(wine):
-    drive = f"{wine.x.tmp}/prefix/drive_c"
-    return {os.path.relpath(f"{folder}/{name}", drive) for folder, folders, names in os.walk(drive)
-            for name in folders + names}
+def files(wine, drive="prefix/drive_c"):
+    return {os.path.relpath(f"{folder}/{name}", f"{wine.x.tmp}/{drive}")
+            for folder, folders, names in os.walk(f"{wine.x.tmp}/{drive}") for name in folders + names}
 
 
 def package(tmp_path, version, next_release):
@@ -58,6 +57,7 @@ def test_tables_install_for_all_users_on_64_bit_windows():
 
 
 def test_signed_program_and_package(wine, tmp_path):
+    wine.x.start([WINESERVER, "-p"], env=wine.env)  # one Wine session for all: each command starts at once
     script = ["bash", f"{HERE}/../../scripts/package-windows.sh"]
     env = dict(os.environ, HEXLARK_WINDOWS_BUILD=os.path.dirname(os.path.dirname(MSI)))
     assert run(script, env=env, timeout=300).stderr.decode().count("Not signed") == 1
