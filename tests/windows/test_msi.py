@@ -6,6 +6,7 @@ import os
 import re
 import sys
 
+import pytest
 from harness import run
 from test_wine import WINESERVER, wine  # noqa: F401 (the fixture)
 
@@ -56,8 +57,15 @@ def test_tables_install_for_all_users_on_64_bit_windows():
     assert "Template: x64;1033\n" in run(["msiinfo", "suminfo", MSI]).stdout.decode()
 
 
+@pytest.fixture(scope="module", autouse=True)
+def session(wine):
+    """One Wine session for the module, so that no command waits for Wine to start. Its
+    services start with output to files: one on a command's pipe would keep it open."""
+    wine.x.start([WINESERVER, "-p"], env=wine.env)
+    wine.x.start(["wine", "wineboot"], env=wine.env).wait(60)
+
+
 def test_signed_program_and_package(wine, tmp_path):
-    wine.x.start([WINESERVER, "-p"], env=wine.env)  # one Wine session for all: each command starts at once
     script = ["bash", f"{HERE}/../../scripts/package-windows.sh"]
     env = dict(os.environ, HEXLARK_WINDOWS_BUILD=os.path.dirname(os.path.dirname(MSI)))
     assert run(script, env=env, timeout=300).stderr.decode().count("Not signed") == 1
