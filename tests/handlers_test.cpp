@@ -21,10 +21,12 @@ using namespace hexlark;
 namespace {
 
 // Every platform piece the handlers use, each writing what it is asked to do
-// into one log; an operation named in `failing` reports a failure.
-struct FakeDesktop final : RandomSource, TextBox, MessageBox, ErrorPath
+// into one log; the operation named in `failing` ("clear", or "clear*3" for
+// its first three tries only) reports a failure.
+struct FakeDesktop final : RandomSource, TextBox, MessageBox, ErrorPath, Pause
 {
     QString failing;
+    int failures = 0;
     std::string log;
     std::string shown = "00-00-00-00-00-00";
     int draws = 0;
@@ -32,9 +34,9 @@ struct FakeDesktop final : RandomSource, TextBox, MessageBox, ErrorPath
 
     bool step(const char *name, const std::string &detail = {})
     {
-        log += std::string(name) + (detail.empty() ? "" : ":" + detail) +
-               (failing == name ? "!" : "") + " ";
-        return failing != name;
+        const bool fails = failing.section('*', 0, 0) == name && failures-- != 0;
+        log += std::string(name) + (detail.empty() ? "" : ":" + detail) + (fails ? "!" : "") + " ";
+        return !fails;
     }
     void Reseed() override
     {
@@ -46,12 +48,11 @@ struct FakeDesktop final : RandomSource, TextBox, MessageBox, ErrorPath
     std::string text() const override { return shown; }
     bool setText(const std::string &text) override
     {
-        shown = step("set", text) ? text : shown;
-        return failing != "set";
+        const bool done = step("set", text);
+        shown = done ? text : shown;
+        return done;
     }
     bool lock() override { return step("lock"); }
-    bool clear() { return step("clear"); }
-    bool copy(const std::string &text) { return step("copy", text); }
     void show(const std::string &message, const std::string &title) override
     {
         step("box", message + "|" + title);
@@ -60,6 +61,10 @@ struct FakeDesktop final : RandomSource, TextBox, MessageBox, ErrorPath
         }
     }
     void fail(const std::string &what) override { log += "FAIL(" + what + ") "; }
+    void wait(std::chrono::milliseconds span) override
+    {
+        log += "wait" + std::to_string(span.count()) + " ";
+    }
 };
 
 // TextBox and Clipboard share the name setText: the clipboard writes to the log here.
@@ -67,23 +72,8 @@ struct FakeClipboard final : Clipboard
 {
     FakeDesktop &desktop;
     explicit FakeClipboard(FakeDesktop &d) : desktop(d) {}
-    bool clear() override { return desktop.clear(); }
-    bool setText(const std::string &text) override { return desktop.copy(text); }
-};
-
-// A clipboard another program holds for the first `busy` tries; the pauses
-// between them are only counted.
-struct BusyClipboard final : Clipboard, Pause
-{
-    int busy = 0;
-    int tries = 0;
-    std::chrono::milliseconds waited{0};
-    bool clear() override { return ++tries > busy; }
-    bool setText(const std::string &text) override
-    {
-        return text == "3A-07-C1-9E-42-B0" && ++tries > busy;
-    }
-    void wait(std::chrono::milliseconds span) override { waited += span; }
+    bool clear() override { return desktop.step("clear"); }
+    bool setText(const std::string &text) override { return desktop.step("copy", text); }
 };
 
 } // namespace
@@ -116,11 +106,16 @@ private slots:
         QTest::newRow("show fails") << "set" << "GCA"
                                     << "lock set:01-23-45-67-89-AB! FAIL(cannot show the new "
                                        "address) ";
+        // The clipboard is tried again every 20 ms for a second.
+        const QString busy = QString("clear! wait20 ").repeated(50) + "clear!";
+        const QString copyBusy = QString("copy:01-23-45-67-89-AB! wait20 ").repeated(50);
         QTest::newRow("clear fails") << "clear" << "CGC"
-                                     << first + "clear! FAIL(cannot clear the clipboard) ";
+                                     << first + busy + " FAIL(cannot clear the clipboard) ";
+        QTest::newRow("copy busy till the last try") << "copy*50" << "C"
+            << first + "clear " + copyBusy + "copy:01-23-45-67-89-AB ";
         QTest::newRow("copy fails") << "copy" << "CG"
-                                    << first + "clear copy:01-23-45-67-89-AB! FAIL(cannot put "
-                                               "the address on the clipboard) ";
+            << first + "clear " + copyBusy + "copy:01-23-45-67-89-AB! FAIL(cannot put the "
+                                             "address on the clipboard) ";
         QTest::newRow("exception") << "draw" << "GCA" << "lock FAIL(no entropy) ";
         // clang-format on
     }
@@ -131,8 +126,10 @@ private slots:
         QFETCH(QString, log);
         FakeDesktop desktop;
         FakeClipboard clipboard(desktop);
+        PatientClipboard patient(clipboard, desktop);
         desktop.failing = failing;
-        Form1Handlers handlers(desktop, desktop, clipboard, desktop, desktop);
+        desktop.failures = failing.contains('*') ? failing.section('*', 1).toInt() : -1;
+        Form1Handlers handlers(desktop, desktop, patient, desktop, desktop);
         desktop.whileBoxIsUp = [&] {
             if (clicks == "B") {
                 handlers.command1Click();
@@ -154,32 +151,6 @@ private slots:
             }
         }
         QCOMPARE(QString::fromStdString(desktop.log), log);
-    }
-
-    // Tried every 20 ms for a second: a clipboard held for a moment is no failure.
-    void patientClipboard_data()
-    {
-        QTest::addColumn<bool>("clear");
-        QTest::addColumn<int>("busy");
-        QTest::addColumn<int>("tries");
-        QTest::addColumn<int>("waitedMs");
-        QTest::newRow("clear, free") << true << 0 << 1 << 0;
-        QTest::newRow("clear, busy three times") << true << 3 << 4 << 60;
-        QTest::newRow("copy, free at the last try") << false << 50 << 51 << 1000;
-        QTest::newRow("copy, busy past a second") << false << 51 << 51 << 1000;
-    }
-    void patientClipboard()
-    {
-        QFETCH(bool, clear);
-        QFETCH(int, busy);
-        QFETCH(int, tries);
-        QFETCH(int, waitedMs);
-        BusyClipboard system;
-        system.busy = busy;
-        PatientClipboard clipboard(system, system);
-        QCOMPARE(clear ? clipboard.clear() : clipboard.setText("3A-07-C1-9E-42-B0"), busy < tries);
-        QCOMPARE(system.tries, tries);
-        QCOMPARE(system.waited.count(), waitedMs);
     }
 };
 

@@ -31,14 +31,13 @@ Helpers:
   x.screenshot(window)        PIL RGB image of the window, once it stops changing.
   x.close(app)                WM_DELETE_WINDOW, as a window manager sends it; the
                               exit status (None if the program did not end).
-  x.selection_owner(name)     the window owning a selection, 0 if none.
-  x.kill_server()             the display goes away at once.
+  x.server, x.xlib            the Xvfb process, and python3-xlib's Display on it.
   colour_faults(image)        [] when a picture of the client area, at any scale,
                               shows the window's colours (see COLOUR_CHECKS).
   text_faults(image, ratio=1) [] when each text of the picture (scaled by ratio)
                               stands whole in its box, the address centred in its
                               own (see TEXT_BOXES).
-  default_buttons(image)      [] when no button of the picture is drawn as the default.
+  default_buttons(image)      [] when no button of the picture wears a default's frame.
   ADDRESS                     the shape of one address, as exact bytes.
 """
 import collections
@@ -46,7 +45,6 @@ import io
 import os
 import re
 import shutil
-import signal
 import subprocess
 import tempfile
 import time
@@ -182,9 +180,6 @@ class XSession:
             return same and shot
         return wait_for(settled, "the window stops changing")
 
-    def selection_owner(self, name):
-        return self.xlib.get_selection_owner(self.xlib.intern_atom(name))
-
     def close(self, app, timeout=15):
         window = self.xlib.create_resource_object("window", int(app.window))
         window.send_event(protocol.event.ClientMessage(
@@ -195,10 +190,6 @@ class XSession:
             return app.proc.wait(timeout)
         except subprocess.TimeoutExpired:
             return None
-
-    def kill_server(self):
-        self.server.send_signal(signal.SIGKILL)
-        self.server.wait()
 
     def stop(self):
         for proc in reversed(self.procs):
@@ -243,6 +234,8 @@ SCREEN_COLOURS = {
     "black": lambda r, g, b: max(r, g, b) <= 16,
     "green": lambda r, g, b: g >= 128 and r <= g // 2 and b <= g // 2,
     "grey": lambda r, g, b: min(r, g, b) >= 150 and max(r, g, b) - min(r, g, b) <= 40,
+    "black or green": lambda r, g, b: max(r, g, b) <= 16 or g > max(r, b),  # and the two blended
+    "dark": lambda r, g, b: max(r, g, b) <= 110,
 }
 # Regions of the client area at 1x (left, top, right, bottom exclusive), what
 # colour to count there, and how many such pixels it must have; None: all.
@@ -252,7 +245,7 @@ COLOUR_CHECKS = [
     ("strip under the buttons is black", (0, 144, 273, 163), "black", None),
     ("Vorrel is green", (8, 40, 257, 56), "green", 50),
     ("the web address is green", (8, 57, 257, 73), "green", 300),
-    ("no box behind the labels", (0, 40, 273, 74), "black_or_green", None),
+    ("no box behind the labels", (0, 40, 273, 74), "black or green", None),
     ("heading letters are bright green", (7, 7, 270, 33), "green", 2000),
     ("heading has a light grey underside", (7, 33, 270, 35), "grey", 120),
 ]
@@ -263,20 +256,13 @@ def colour_faults(image):
         image = image.resize((273, 163), Image.BOX)
     faults = []
     for name, box, colour, least in COLOUR_CHECKS:
-        region = image.crop(box)
-        pixels = list(region.getdata())
-        if colour == "black_or_green":
-            ok = sum(SCREEN_COLOURS["black"](*p) or SCREEN_COLOURS["green"](*p)
-                     or p[1] > max(p[0], p[2]) for p in pixels)
-        else:
-            ok = sum(SCREEN_COLOURS[colour](*p) for p in pixels)
+        pixels = list(image.crop(box).getdata())
+        ok = sum(SCREEN_COLOURS[colour](*p) for p in pixels)
         if ok < (len(pixels) if least is None else least):
             faults.append(f"{name}: {ok} of {len(pixels)} pixels")
     return faults
 
 
-INK = {"green": lambda r, g, b: g >= 96 and r <= g // 2 and b <= g // 2,
-       "dark": lambda r, g, b: max(r, g, b) <= 110}
 # Boxes of the client area at 96 dpi (left, top, width, height) and what draws
 # in them: green lettering on black, dark text on the light box and button faces.
 TEXT_BOXES = [("Vorrel", (8, 40, 249, 16), "green"), ("web address", (8, 57, 249, 16), "green"),
@@ -288,8 +274,9 @@ def text_faults(image, ratio=1):
     faults = []
     for name, box, ink in TEXT_BOXES:
         left, top, width, height = (round(v * ratio) for v in box)
+        inked = SCREEN_COLOURS[ink]
         columns = [i for i in range(left, left + width)
-                   if any(INK[ink](*image.getpixel((i, j))) for j in range(top, top + height))]
+                   if any(inked(*image.getpixel((i, j))) for j in range(top, top + height))]
         margins = columns and (columns[0] - left, left + width - 1 - columns[-1])
         if not columns or min(margins) < 1 or name == "address" and abs(
                 margins[0] - margins[1]) > 4 * ratio:  # side bearings of the end glyphs
@@ -298,7 +285,7 @@ def text_faults(image, ratio=1):
 
 
 def default_buttons(image):
-    """The buttons whose top edge, in a picture of the client area at 96 dpi, is not
-    drawn as Copy's: a default button stands out, and no button is one."""
-    edge = lambda left: image.crop((left + 3, 120, left + 70, 124)).tobytes()
-    return [name for name, left in (("Generate", 16), ("About", 160)) if edge(left) != edge(88)]
+    """The blue pixels of the buttons in a picture of the client area at 96 dpi: a
+    default button wears a blue frame, and no button may while the address box has
+    the focus."""
+    return [p for p in image.crop((16, 120, 233, 143)).getdata() if p[2] > p[0] + 40]

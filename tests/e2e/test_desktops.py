@@ -24,7 +24,8 @@ def test_layout_and_fonts_scale_together(x, dpi):
 
 def test_copied_address_outlives_program_with_a_clipboard_manager(x):
     x.start(["xfsettingsd", "--no-daemon"])
-    wait_for(lambda: x.selection_owner("CLIPBOARD_MANAGER"), "xfsettingsd manages the clipboard")
+    wait_for(lambda: x.xlib.get_selection_owner(x.xlib.intern_atom("CLIPBOARD_MANAGER")),
+             "xfsettingsd manages the clipboard")
     app = x.hexlark()
     copied = x.copied(app.window, "alt+c")
     assert ADDRESS.fullmatch(copied)

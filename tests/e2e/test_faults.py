@@ -9,7 +9,7 @@ from harness import ADDRESS, run
 
 def test_lost_display_ends_program_with_a_message(x):
     app = x.hexlark()
-    x.kill_server()
+    x.server.kill()  # the display goes away at once
     assert app.proc.wait(10) > 0
     assert open(app.log).read().strip()
 
@@ -33,29 +33,23 @@ PATHS = re.compile(r'(?:(?:\d+|AT_FDCWD)<([^>]*)>, )?"([^"]*)"')
 SOCKETS = re.compile(r"^\d+ +(socket|socketpair|connect|bind|sendto|sendmsg|listen)\((.*)", re.M)
 
 
-# Where the toolkit may keep what it needs while running: its runtime folder and caches.
-def scratch(x):
-    return (f"{x.tmp}/runtime", f"{x.tmp}/cache")
-
-
-# LeakSanitizer cannot run under ptrace (in the asan preset's build).
-def no_leak_check(x):
-    return dict(x.env, ASAN_OPTIONS=x.env.get("ASAN_OPTIONS", "") + ":detect_leaks=0")
-
-
 def test_writes_nothing_and_uses_no_network(x):
     trace = f"{x.tmp}/trace.log"
+    # LeakSanitizer cannot run under ptrace (in the asan preset's build).
     app = x.hexlark(prefix=["strace", "-f", "-y", "-s", "4096", "-e", "trace=%file,%network,getrandom",
-                            "-o", trace], cwd=x.env["HOME"], env=no_leak_check(x))
+                            "-o", trace], cwd=x.env["HOME"],
+                    env=dict(x.env, ASAN_OPTIONS=x.env.get("ASAN_OPTIONS", "") + ":detect_leaks=0"))
     assert ADDRESS.fullmatch(x.copied(app.window, "alt+g", "alt+c"))
     assert x.close(app) == 0, open(app.log).read()
     log = open(trace).read()
     assert log.count("openat(") > 50
     # The generator's seed: 32 bytes of the entropy source, read 4 at a time.
     assert len(re.findall(r"getrandom\(.*, 4, 0\) = 4", log)) >= 8
+    # Where the toolkit may keep what it needs while running: its runtime folder and caches.
+    scratch = (f"{x.tmp}/runtime", f"{x.tmp}/cache")
     written = [f"{call}({args}" for call, args in CHANGES.findall(log)
                if (call != "open" or WRITES.search(args))
-               and not all(os.path.join(folder, path).startswith(scratch(x))
+               and not all(os.path.join(folder, path).startswith(scratch)
                            for folder, path in PATHS.findall(args))]
     assert written == []
     allowed = {f"/tmp/.X11-unix/X{x.number}", f"@/tmp/.X11-unix/X{x.number}",

@@ -39,10 +39,16 @@ def test_package_installs_passes_its_tests_and_purges(tmp_path):
         assert re.findall(rb"^smoke +(\w+)$", tested.stdout, re.M) == [b"PASS"], tested.stdout
         listed = run(["dpkg", "-L", "hexlark"]).stdout.decode().split()
         assert [path for path in FILES if path not in listed or not os.path.isfile(path)] == []
-        # Qt's Wayland platform, which Wayland desktops need.
-        assert run(["dpkg-query", "-W", "-f=${Recommends}", "hexlark"]).stdout == b"qt6-wayland"
-        dynamic = run(["readelf", "-d", FILES[0]]).stdout.decode()
-        assert "(RPATH)" not in dynamic and "(RUNPATH)" not in dynamic, dynamic
+        # The fonts the fixed layout is made for; Qt's Wayland platform, for Wayland desktops.
+        fields = run(["dpkg-query", "-W", "-f=${Depends}|${Recommends}", "hexlark"]).stdout.decode()
+        assert {"fonts-dejavu-core", "fonts-liberation2"} <= set(fields.split("|")[0].split(", "))
+        assert fields.split("|")[1] == "qt6-wayland"
+        elf = run(["readelf", "-hldW", "--dyn-syms", FILES[0]]).stdout.decode()
+        assert "(RPATH)" not in elf and "(RUNPATH)" not in elf
+        # Hardened: position independent, its relocations bound at start and read-only, and
+        # its stack protected.
+        assert [mark for mark in ("Position-Independent Executable", "BIND_NOW", "GNU_RELRO",
+                                  "__stack_chk_fail") if mark not in elf] == []
     finally:
         run(["apt-get", "purge", "-y", "-q", "hexlark"], timeout=300)
     assert [path for path in FILES + ["/usr/share/doc/hexlark"] if os.path.exists(path)] == []

@@ -1,4 +1,5 @@
 """The real program on an X display with a window manager, as a user and a screen reader see it."""
+import itertools
 import json
 import sys
 import time
@@ -67,18 +68,16 @@ def probe(pid, press):
     offsets = []
     if press == "ask":  # every question must be answered, none may hang the program
         Atspi.set_timeout(3000, 10000)
-        questions = [(name, getattr(box, name)) for name in (
+        questions = [(getattr(box, name), 7) for name in (
             "getTextAtOffset", "getTextBeforeOffset", "getTextAfterOffset")]
-        questions += [("GetStringAtOffset", lambda o, g: Atspi.Text.get_string_at_offset(
-            nodes["MAC address"], o, g))]
-        for name, ask in questions:
-            for offset in range(18):
-                for kind in range(7 if name != "GetStringAtOffset" else 5):
-                    try:
-                        ask(offset, kind)
-                    except GLib.GError as error:
-                        if "reply" in str(error).lower():
-                            sys.exit(f"no answer to {name}({offset}, {kind}): {error}")
+        questions.append((lambda o, g: Atspi.Text.get_string_at_offset(nodes["MAC address"], o, g), 5))
+        for (ask, kinds), offset in itertools.product(questions, range(18)):
+            for kind in range(kinds):
+                try:
+                    ask(offset, kind)
+                except GLib.GError as error:
+                    if "reply" in str(error).lower():
+                        sys.exit(f"no answer at {offset}, {kind}: {error}")
         offsets = [[box.getTextAtOffset(offset, kind)[0] for kind in (
             pyatspi.TEXT_BOUNDARY_CHAR, pyatspi.TEXT_BOUNDARY_WORD_START,
             pyatspi.TEXT_BOUNDARY_LINE_START)] for offset in range(18)]
