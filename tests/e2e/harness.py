@@ -21,6 +21,8 @@ Helpers:
                               started (under prefix, e.g. strace) and its mapped
                               window; its standard error is in log.
   x.window(proc)              App for a program started with x.start.
+  x.windows(title)            the visible windows of that exact title, now.
+  x.find(title)               the first of them, once there is one.
   x.keys(window, *chords, delay=50) activate the window, then press e.g. "alt+c",
                               delay ms apart.
   x.click(window, left, top)  a mouse click at a point of the client area.
@@ -143,6 +145,13 @@ class XSession:
         found = run(search, timeout=30, env=self.env, check=False)
         assert found.returncode == 0, f"no window: {open(proc.log).read()}"
         return App(proc, found.stdout.split()[0].decode(), proc.log)
+
+    def windows(self, title):
+        return run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"], env=self.env,
+                   check=False).stdout.decode().split()
+
+    def find(self, title):
+        return wait_for(lambda: self.windows(title), f"a window named {title}", 30)[0]
 
     def keys(self, window, *chords, delay=50):
         run(["xdotool", "windowactivate", "--sync", window], env=self.env)

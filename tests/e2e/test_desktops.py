@@ -44,8 +44,7 @@ def test_copy_outlasts_another_program_taking_the_clipboard(x):
          "--delay", "25", "1"], timeout=30, env=x.env)  # on Copy
     taker.terminate()
     x.keys(app.window, "alt+a")  # once every click before it is handled
-    x.keys(run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^About$"],
-               env=x.env).stdout.split()[0].decode(), "Return")
+    x.keys(x.find("About"), "Return")
     assert app.proc.poll() is None, open(app.log).read()
     assert x.copied(app.window, "alt+c") == shown
 
