@@ -2,6 +2,7 @@
 #include "error_path.h"
 #include "form1.h"
 #include "message_box.h"
+#include "qt_platform.h"
 #include "random_source.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@
 #include <QTest>
 #include <QWidget>
 
+#include <chrono>
 #include <string>
 
 using namespace hexlark;
@@ -55,6 +57,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(m_window));
     }
     void cleanupTestCase() { delete m_window; }
+
+    // A clipboard another program holds is waited out, not asked again at once.
+    void pause()
+    {
+        const auto start = std::chrono::steady_clock::now();
+        QtPause().wait(std::chrono::milliseconds(100));
+        QVERIFY(std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(90));
+    }
 
     void window()
     {
