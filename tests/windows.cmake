@@ -17,9 +17,11 @@ foreach(_tool wine Xvfb openbox xdotool xclip xwininfo import wrestool icotool
     find_program(_found_${_tool} ${_tool} REQUIRED)
 endforeach()
 
+# A module's tests go on from one another (one program, one Wine prefix): the
+# first failure ends the module, before the rest wait out their deadlines.
 foreach(_test exe_resources wine msi)
     add_test(NAME windows_${_test}_test
-        COMMAND ${HEXLARK_WINDOWS_PYTHON} -m pytest -q -p no:cacheprovider
+        COMMAND ${HEXLARK_WINDOWS_PYTHON} -m pytest -q -x -p no:cacheprovider
                 ${CMAKE_CURRENT_SOURCE_DIR}/windows/test_${_test}.py)
     set_tests_properties(windows_${_test}_test PROPERTIES
         ENVIRONMENT "HEXLARK_WINDOWS_EXE=${HEXLARK_WINDOWS_EXE};HEXLARK_WINDOWS_MSI=${HEXLARK_WINDOWS_MSI};HEXLARK_WINESERVER=${HEXLARK_WINESERVER};HEXLARK_MINGW_CXX=${HEXLARK_MINGW_CXX};PYTHONPATH=${CMAKE_CURRENT_SOURCE_DIR}/e2e;PYTHONDONTWRITEBYTECODE=1"
