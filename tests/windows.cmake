@@ -17,8 +17,9 @@ foreach(_tool wine Xvfb openbox xdotool xclip xwininfo import wrestool icotool
     find_program(_found_${_tool} ${_tool} REQUIRED)
 endforeach()
 
-# A module's tests go on from one another (one program, one Wine prefix): the
-# first failure ends the module, before the rest wait out their deadlines.
+# The Wine modules' tests go on from one another (one program, one prefix):
+# pytest ends a module at its first failure, before the rest wait out their
+# deadlines. The resource checks need no such stop, and take no harm from it.
 foreach(_test exe_resources wine msi)
     add_test(NAME windows_${_test}_test
         COMMAND ${HEXLARK_WINDOWS_PYTHON} -m pytest -q -x -p no:cacheprovider
