@@ -1,6 +1,6 @@
 """The Windows Installer package: its tables read with msitools; signing by
 scripts/package-windows.sh with a throwaway certificate; and under Wine, in
-the prefix of test_wine.py's fixture, a quiet install, the installed program,
+the prefix of conftest.py's fixture, a quiet install, the installed program,
 an upgrade, a refused downgrade and a quiet uninstall."""
 import os
 import re
@@ -8,7 +8,6 @@ import sys
 
 import pytest
 from harness import run
-from test_wine import WINESERVER, wine  # noqa: F401 (the fixture)
 
 MSI, EXE = os.environ["HEXLARK_WINDOWS_MSI"], os.environ["HEXLARK_WINDOWS_EXE"]
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -61,7 +60,7 @@ def test_tables_install_for_all_users_on_64_bit_windows():
 def session(wine):
     """One Wine session for the module, so that no command waits for Wine to start. Its
     services start with output to files: one on a command's pipe would keep it open."""
-    wine.x.start([WINESERVER, "-p"], env=wine.env)
+    wine.x.start([wine.SERVER, "-p"], env=wine.env)
     wine.x.start(["wine", "wineboot"], env=wine.env).wait(60)
 
 

@@ -4,90 +4,14 @@ clipboard (with another program using it too), seed, close and 192 dpi."""
 import collections
 import itertools
 import os
-import re
-import shutil
 import time
 
 import pytest
-from harness import (ADDRESS, XSession, colour_faults, default_buttons, run, text_faults,
-                     wait_for)
+from harness import ADDRESS, colour_faults, default_buttons, text_faults, wait_for
 
 EXE = os.environ["HEXLARK_WINDOWS_EXE"]
-WINESERVER = os.environ.get("HEXLARK_WINESERVER", "wineserver")
 SETTLE = 0.5  # seconds for Wine to act on a key that should change nothing
-TEXT1_CENTRE, GENERATE_CENTRE = (133, 95), ("52", "131")  # in the client area at 96 dpi
-
-
-class Wine:
-    """A fresh Wine prefix on an X session, and the program started in it."""
-
-    def __init__(self, x):
-        self.x = x
-        self.env = dict(x.env, WINEPREFIX=f"{x.tmp}/prefix", WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=")
-        self.run(WINESERVER, "-k", check=False)
-        self.run("wine", "wineboot", "--init")
-        self.run(WINESERVER, "-w")
-        for font in ("tahoma.ttf", "tahomabd.ttf", "marlett.ttf"):  # found only in the prefix
-            shutil.copy(f"/usr/share/wine/fonts/{font}", f"{x.tmp}/prefix/drive_c/windows/Fonts")
-
-    def run(self, *command, check=True):
-        return run(command, timeout=120, env=self.env, check=check).stdout.decode().strip()
-
-    def start(self, program=EXE):
-        self.proc = self.x.start(["wine", program], env=self.env, name="hexlark.exe")
-        self.window = self.x.find("Hexlark")
-
-    def helper(self):
-        """The helper program (helper.cpp), cross-built once."""
-        path = f"{self.x.tmp}/helper.exe"
-        if not os.path.exists(path):
-            run([os.environ["HEXLARK_MINGW_CXX"], "-O2", "-static", "-o", path,
-                 f"{os.path.dirname(__file__)}/helper.cpp"], timeout=120)
-        return path
-
-    def hold_clipboard(self, hold, period, cycles):
-        """The helper, started beside Hexlark, once it holds the clipboard."""
-        out = f"{self.x.tmp}/helper.out"
-        helper = self.x.start(["wine", self.helper(), str(hold), str(period), str(cycles)],
-                              env=self.env, name="helper", stdout=open(out, "w"))
-        wait_for(lambda: "holding" in open(out).read(), "the helper holds the clipboard")
-        return helper
-
-    def keys(self, *chords, window=None, delay=50):
-        self.x.keys(window or self.window, *chords, delay=delay)
-
-    def claim_clipboard(self, window=None):
-        """Puts Text1's address less its last digit on the clipboard, through Wine
-        itself: after taking in another X program's clipboard, Wine's clipboard
-        thread now and then sleeps through the next copy until a new X event."""
-        # Active first: Wine may see the activation after the click, and then
-        # gives the focus back to the control that had it before.
-        self.run("xdotool", "windowactivate", "--sync", window or self.window)
-        self.x.click(window or self.window, *TEXT1_CENTRE)
-        self.keys("ctrl+a", "shift+Left", "ctrl+c", window=window)
-        return wait_for(lambda: (lambda held: held and len(held) == 16 and held)(self.x.clipboard()),
-                        "part of the address on the clipboard")
-
-    def copied(self, *chords, window=None):
-        marker = self.claim_clipboard(window)
-        self.keys(*chords, window=window)
-        return wait_for(lambda: (lambda held: held not in (None, marker) and held)(self.x.clipboard()),
-                        "the clipboard changes")
-
-    def shown(self, window=None):
-        """The address in Text1, as the box's own select-all and copy give it."""
-        return self.copied("ctrl+a", "ctrl+c", window=window)
-
-
-@pytest.fixture(scope="module")
-def wine():
-    x = XSession()
-    try:
-        yield Wine(x)
-    finally:
-        run([WINESERVER, "-k"], env=dict(x.env, WINEPREFIX=f"{x.tmp}/prefix"), check=False)
-        x.stop()
+GENERATE_CENTRE = ("52", "131")  # in the client area at 96 dpi
 
 
 def test_window_at_96_dpi(wine):
@@ -202,7 +126,7 @@ def test_alt_f4_ends_the_program(wine):  # and WM_DELETE_WINDOW, at 192 dpi belo
 def test_window_at_192_dpi(wine):
     wine.run("wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels",
              "/t", "REG_DWORD", "/d", "192", "/f")
-    wine.run(WINESERVER, "-w")  # the setting takes effect in the next Wine session
+    wine.run(wine.SERVER, "-w")  # the setting takes effect in the next Wine session
     wine.start()
     assert wine.x.geometry(wine.window)[2:] == (546, 326)
     shot = wine.x.screenshot(wine.window)
