@@ -25,7 +25,8 @@ Helpers:
   x.find(title)               the first of them, once there is one.
   x.keys(window, *chords, delay=50) activate the window, then press e.g. "alt+c",
                               delay ms apart.
-  x.click(window, left, top)  a mouse click at a point of the client area.
+  x.click(window, left, top)  a mouse click at a point of the client area, or at the
+                              middle of a control: x.click(window, "Copy").
   x.clipboard()               the CLIPBOARD's text as exact bytes, or None.
   x.copied(window, *chords)   claim the clipboard with other text, press the keys,
                               return what the clipboard then holds.
@@ -41,6 +42,7 @@ Helpers:
                               own (see TEXT_BOXES).
   default_buttons(image)      [] when no button of the picture wears a default's frame.
   ADDRESS                     the shape of one address, as exact bytes.
+  VERSION, APP_ID, HOMEPAGE, CENTRES  the design's values the tests name.
 """
 import collections
 import io
@@ -56,6 +58,11 @@ from PIL import Image
 from Xlib import X, display, protocol
 
 ADDRESS = re.compile(rb"[0-9A-F]{2}(-[0-9A-F]{2}){5}")
+VERSION = "1.0.0.0"
+APP_ID = "com.example.vorrel.Hexlark"
+HOMEPAGE = "http://www.vorrel.example.com/hexlark/"
+# The middle of each control that takes a click, in the client area at 96 dpi.
+CENTRES = {"Text1": (133, 95), "Generate": (52, 131), "Copy": (124, 131), "About": (196, 131)}
 App = collections.namedtuple("App", "proc window log")
 
 
@@ -157,7 +164,8 @@ class XSession:
         run(["xdotool", "windowactivate", "--sync", window], env=self.env)
         run(["xdotool", "key", "--clearmodifiers", "--delay", str(delay), *chords], env=self.env)
 
-    def click(self, window, left, top):
+    def click(self, window, left, top=None):
+        left, top = CENTRES[left] if top is None else (left, top)
         run(["xdotool", "mousemove", "--window", window, str(left), str(top), "click", "1"],
             env=self.env)
 

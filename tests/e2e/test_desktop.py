@@ -55,7 +55,7 @@ def test_window_opens_centred_on_the_primary_monitor_frame_included(primary):
 def test_enter_and_space_click_the_focused_button(x, key):
     app = x.hexlark()
     shown = x.copied(app.window, "alt+c")
-    x.click(app.window, 133, 95)  # Copy took the focus; back to the address box
+    x.click(app.window, "Text1")  # Copy took the focus; back to the address box
     x.keys(app.window, "Tab", key)  # on Generate
     wait_for(lambda: x.copied(app.window, "alt+c") != shown, "a new address", 3)
 
@@ -95,6 +95,6 @@ def test_orca_reads_the_address_and_tells_every_new_one(x):
                        ("Space on Generate", ["space"]), ("Enter on Generate", ["Return"]),
                        ("a click on Generate", [])]:
         before = len(told())
-        x.keys(app.window, *keys) if keys else x.click(app.window, 52, 131)
+        x.keys(app.window, *keys) if keys else x.click(app.window, "Generate")
         wait_for(lambda: len(told()) > before, f"{name} is told: {spoken()[-200:]}")
     assert len(set(told())) == 5 and x.copied(app.window, "alt+c").decode() == told()[-1]

@@ -4,7 +4,7 @@ import os
 
 import pytest
 
-from harness import ADDRESS, colour_faults, run, text_faults, wait_for
+from harness import ADDRESS, CENTRES, colour_faults, run, text_faults, wait_for
 
 # The client area at each font resolution, in device pixels, with Qt's scaling or without.
 CLIENT_AREAS = {96: (273, 163), 120: (341, 204), 144: (410, 245), 192: (546, 326)}
@@ -36,11 +36,11 @@ def test_copied_address_outlives_program_with_a_clipboard_manager(x):
 
 def test_copy_outlasts_another_program_taking_the_clipboard(x):
     app = x.hexlark()
-    x.click(app.window, 133, 95)
+    x.click(app.window, "Text1")
     shown = x.copied(app.window, "ctrl+a", "ctrl+c")
     taker = x.start(["sh", "-c", "while :; do printf busy | xclip -i -selection clipboard; "
                      "sleep 0.05; done"], name="taker")
-    run(["xdotool", "mousemove", "--window", app.window, "124", "131", "click", "--repeat", "200",
+    run(["xdotool", "mousemove", "--window", app.window, *map(str, CENTRES["Copy"]), "click", "--repeat", "200",
          "--delay", "25", "1"], timeout=30, env=x.env)  # on Copy
     taker.terminate()
     x.keys(app.window, "alt+a")  # once every click before it is handled

@@ -8,12 +8,11 @@ import shutil
 
 import pytest
 
-from harness import run
+from harness import APP_ID, VERSION, run
 
 SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-DEB = "hexlark_1.0.0.0_amd64.deb"
+DEB = f"hexlark_{VERSION}_amd64.deb"
 ICONS = "/usr/share/icons/hicolor"
-APP_ID = "com.example.vorrel.Hexlark"
 # The program, its desktop entry, AppStream record, icons, manual page and documents.
 FILES = ["/usr/bin/hexlark", f"/usr/share/applications/{APP_ID}.desktop",
          f"/usr/share/metainfo/{APP_ID}.metainfo.xml", f"{ICONS}/scalable/apps/{APP_ID}.svg",

@@ -5,10 +5,9 @@ windows/test_exe_resources.py.)"""
 import os
 import re
 
-from harness import run
+from harness import APP_ID, HOMEPAGE, VERSION, run
 
 BUILD = os.environ.get("HEXLARK_BUILD_DIR", "")
-APP_ID = "com.example.vorrel.Hexlark"
 
 
 def test_desktop_entry_and_appstream_record_are_valid():
@@ -24,8 +23,8 @@ def test_desktop_entry_and_appstream_record_are_valid():
     assert set(re.findall(rb"^([EWIP]): \S+ (.*)$", notes, re.M)) <= {
         (b"P", b"cid-contains-uppercase-letter " + APP_ID.encode()),
         (b"I", b"unknown-tag developer"),
-        (b"I", b"url-not-secure http://www.vorrel.example.com/hexlark/")}, notes
+        (b"I", b"url-not-secure " + HOMEPAGE.encode())}, notes
     text = open(record).read()
     assert "<project_license>MIT</project_license>" in text
     assert "<summary>Generates Random MAC Addresses</summary>" in text
-    assert '<release version="1.0.0.0"' in text and f"<id>{APP_ID}</id>" in text
+    assert f'<release version="{VERSION}"' in text and f"<id>{APP_ID}</id>" in text

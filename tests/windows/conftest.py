@@ -4,10 +4,9 @@ import os
 import shutil
 
 import pytest
-from harness import XSession, run, wait_for
+from harness import CENTRES, XSession, run, wait_for
 
 EXE = os.environ["HEXLARK_WINDOWS_EXE"]
-TEXT1_CENTRE = (133, 95)  # in the client area at 96 dpi
 
 
 class Wine:
@@ -58,7 +57,7 @@ class Wine:
         # Active first: Wine may see the activation after the click, and then
         # gives the focus back to the control that had it before.
         self.run("xdotool", "windowactivate", "--sync", window or self.window)
-        self.x.click(window or self.window, *TEXT1_CENTRE)
+        self.x.click(window or self.window, "Text1")
         self.keys("ctrl+a", "shift+Left", "ctrl+c", window=window)
         return wait_for(lambda: (lambda held: held and len(held) == 16 and held)(self.x.clipboard()),
                         "part of the address on the clipboard")

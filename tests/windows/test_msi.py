@@ -7,7 +7,7 @@ import re
 import sys
 
 import pytest
-from harness import run
+from harness import HOMEPAGE, VERSION, run
 
 MSI, EXE = os.environ["HEXLARK_WINDOWS_MSI"], os.environ["HEXLARK_WINDOWS_EXE"]
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -15,8 +15,8 @@ PROGRAM = r"C:\Program Files\Hexlark\hexlark.exe"
 # Where Windows Installer registers a product, under keys named by its codes.
 REGISTRY = [r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall",
             r"HKLM\Software\Microsoft\Windows\CurrentVersion\Installer", r"HKLM\Software\Classes\Installer"]
-ENTRY = {"DisplayName": "Hexlark", "Publisher": "Vorrel", "DisplayVersion": "1.0.0.0", "NoModify": "0x1",
-         "NoRepair": "0x1", "URLInfoAbout": "http://www.vorrel.example.com/hexlark/"}
+ENTRY = {"DisplayName": "Hexlark", "Publisher": "Vorrel", "DisplayVersion": VERSION, "NoModify": "0x1",
+         "NoRepair": "0x1", "URLInfoAbout": HOMEPAGE}
 
 
 def msiexec(wine, *args):
@@ -41,7 +41,7 @@ def files(wine, drive="prefix/drive_c"):
 def package(tmp_path, version, next_release):
     """The package as a build of another version would make it."""
     wxs = open(f"{os.path.dirname(MSI)}/hexlark.wxs", encoding="utf-8").read()
-    (tmp_path / "other.wxs").write_text(wxs.replace('Version="1.0.0.0"', f'Version="{version}"')
+    (tmp_path / "other.wxs").write_text(wxs.replace(f'Version="{VERSION}"', f'Version="{version}"')
                                         .replace('"1.0.1"', f'"{next_release}"'), encoding="utf-8")
     run(["wixl", "--arch", "x64", "--output", f"{tmp_path}/{version}.msi", f"{tmp_path}/other.wxs"],
         cwd=os.path.dirname(MSI), timeout=60)

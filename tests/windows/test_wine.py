@@ -7,11 +7,10 @@ import os
 import time
 
 import pytest
-from harness import ADDRESS, colour_faults, default_buttons, text_faults, wait_for
+from harness import ADDRESS, CENTRES, colour_faults, default_buttons, text_faults, wait_for
 
 EXE = os.environ["HEXLARK_WINDOWS_EXE"]
 SETTLE = 0.5  # seconds for Wine to act on a key that should change nothing
-GENERATE_CENTRE = ("52", "131")  # in the client area at 96 dpi
 
 
 def test_window_at_96_dpi(wine):
@@ -73,8 +72,8 @@ def test_keys_in_text1_change_nothing(wine):
 def test_enter_clicks_the_focused_button(wine, tabs, button):
     before = wine.shown()
     if not tabs:  # pressed with the mouse and released off it: focused, not clicked
-        wine.run("xdotool", "mousemove", "--window", wine.window, *GENERATE_CENTRE, "mousedown", "1",
-                 "mousemove", "--window", wine.window, GENERATE_CENTRE[0], "60", "mouseup", "1")
+        wine.run("xdotool", "mousemove", "--window", wine.window, *map(str, CENTRES["Generate"]), "mousedown", "1",
+                 "mousemove", "--window", wine.window, str(CENTRES["Generate"][0]), "60", "mouseup", "1")
     if button == "Copy":
         assert wine.copied(*["Tab"] * tabs, "Return") == before
         return
