@@ -1,8 +1,12 @@
 #pragma once
 
+#include <exception>
 #include <string>
 
 namespace hexlark {
+
+// The status the program ends with on a failure, in every edition.
+inline constexpr int kFailureStatus = 1;
 
 // Where a failure goes. The program handles no error itself: it names the
 // failure here and stops at that step. The program's own error path reports
@@ -13,5 +17,16 @@ public:
     virtual ~ErrorPath() = default;
     virtual void fail(const std::string &what) = 0;
 };
+
+// The one line a failure is reported in: "hexlark: <what>".
+std::string failureLine(const std::string &what);
+
+// What an exception says of itself; one that says nothing, or none at all,
+// is an unexpected error.
+std::string describe(const std::exception_ptr &error);
+
+// Sends an exception that nothing caught (std::terminate) to the error path,
+// which ends the process with kFailureStatus.
+void sendUncaughtErrorsTo(ErrorPath &errors);
 
 } // namespace hexlark

@@ -1,18 +1,16 @@
 #include "form1.h"
 
-#include "accessible_text_box.h"
+#include "accessibility.h"
+#include "enter_clicks_button.h"
+#include "fixed_size.h"
 #include "form1_design.h"
 #include "form1_handlers.h"
 #include "qt_platform.h"
 
-#include <QAccessible>
-#include <QAccessibleObject>
-#include <QAccessibleWidget>
 #include <QColor>
 #include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -20,13 +18,22 @@
 #include <QPixmapCache>
 #include <QPushButton>
 #include <QScreen>
-#include <QWindow>
 
-#include <algorithm>
+#include <array>
+#include <optional>
 #include <vector>
 
 namespace hexlark {
 namespace {
+
+// The artwork as this program's resources carry it (qt/CMakeLists.txt).
+constexpr const char *kHeading = ":/hexlark/heading.png";
+constexpr const char *kHeading2x = ":/hexlark/heading@2x.png";
+constexpr const char *kIconImages = ":/hexlark/icons/hexlark-%1.png";
+constexpr std::array kIconSizes{16, 24, 32, 48, 64};
+// The labels' and buttons' font: Qt's default follows the desktop's, which
+// the fixed layout would not hold.
+constexpr design::FontDesign kControlFont{.family = "DejaVu Sans", .points = 8};
 
 QString toQString(std::string_view text)
 {
@@ -51,6 +58,12 @@ QSize pictureSize(int dpi)
                  design::toPixels(design::kForm1.pictureHeight, dpi));
 }
 
+QSize clientSize(int dpi)
+{
+    return QSize(design::toPixels(design::kForm1.clientWidth, dpi),
+                 design::toPixels(design::kForm1.clientHeight, dpi));
+}
+
 // The screen's resolution as the fonts see it. Where Qt scales the whole
 // window it is 96 and a pixel has more than one device pixel; where its
 // scaling is off, it is the desktop's own setting and the layout follows it.
@@ -64,8 +77,7 @@ int primaryScreenDpi()
 // drawn larger than its own pixels, so it stays sharp.
 QPixmap picture(qreal devicePixelsPerDesignPixel)
 {
-    const bool sharp = devicePixelsPerDesignPixel > 1.0;
-    const QString path = toQString(sharp ? design::kForm1.picture2x : design::kForm1.picture);
+    const QString path = QLatin1String(devicePixelsPerDesignPixel > 1.0 ? kHeading2x : kHeading);
     QPixmap pixmap;
     if (!QPixmapCache::find(path, &pixmap)) {
         pixmap.load(path);
@@ -77,8 +89,8 @@ QPixmap picture(qreal devicePixelsPerDesignPixel)
 QIcon programIcon()
 {
     QIcon icon;
-    for (const int size : design::kForm1.iconSizes) {
-        icon.addFile(toQString(design::kForm1.iconImages).arg(size), QSize(size, size));
+    for (const int size : kIconSizes) {
+        icon.addFile(QString::fromLatin1(kIconImages).arg(size), QSize(size, size));
     }
     return icon;
 }
@@ -90,17 +102,13 @@ void applyDesign(QWidget &widget, const design::ControlDesign &control, int dpi)
     widget.setAccessibleName(toQString(control.accessibleName));
     widget.setAccessibleDescription(toQString(control.accessibleDescription));
     // The layout is fixed: a desktop's larger font would cut the texts off.
-    const std::optional<design::FontDesign> &font =
-        control.font ? control.font : design::kForm1.controlFont;
-    if (font) {
-        QFont qfont(toQString(font->family), font->points,
-                    font->bold ? QFont::Bold : QFont::Normal);
-        if (font->fixedPitch) {
-            qfont.setStyleHint(QFont::TypeWriter);
-            qfont.setFixedPitch(true);
-        }
-        widget.setFont(qfont);
+    const design::FontDesign &font = control.font.value_or(kControlFont);
+    QFont qfont(toQString(font.family), font.points, font.bold ? QFont::Bold : QFont::Normal);
+    if (font.fixedPitch) {
+        qfont.setStyleHint(QFont::TypeWriter);
+        qfont.setFixedPitch(true);
     }
+    widget.setFont(qfont);
     if (control.textColour) {
         QPalette palette = widget.palette();
         palette.setColor(QPalette::WindowText, toQColor(*control.textColour));
@@ -120,64 +128,24 @@ Qt::Alignment toQtAlignment(design::Alignment alignment)
     return Qt::AlignHCenter | Qt::AlignVCenter;
 }
 
-// A plain QWidget reads as a "filler" to screen readers; the program's one
-// window is a window.
-QAccessibleInterface *accessibleForm1(const QString &className, QObject *object)
-{
-    if (className == QLatin1String(Form1::staticMetaObject.className()) && object->isWidgetType()) {
-        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
-    }
-    return nullptr;
-}
-
-// A spoken notice with no widget of its own: what Orca reads out when it
-// shows, wherever the focus is.
-class AccessibleNotice : public QAccessibleObject
-{
-public:
-    using QAccessibleObject::QAccessibleObject;
-
-    QAccessibleInterface *parent() const override
-    {
-        return QAccessible::queryAccessibleInterface(object()->parent());
-    }
-    QAccessibleInterface *child(int /*index*/) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface * /*child*/) const override { return -1; }
-    QString text(QAccessible::Text kind) const override
-    {
-        return kind == QAccessible::Name ? object()->objectName() : QString();
-    }
-    QAccessible::Role role() const override { return QAccessible::Notification; }
-    QAccessible::State state() const override { return {}; }
-};
-
 } // namespace
 
 Form1::Form1(RandomSource &random, Clipboard &clipboard, MessageBox &messages, ErrorPath &errors,
              QWidget *parent)
     : QWidget(parent)
 {
-    static const bool accessibleFactories =
-        (QAccessible::installFactory(accessibleForm1),
-         QAccessible::installFactory(AccessibleTextBox::create), true);
-    Q_UNUSED(accessibleFactories);
+    installAccessibleInterfaces();
     buildFromDesign();
-    m_text1Box = std::make_unique<QtTextBox>(*m_text1);
-    m_handlers = std::make_unique<Form1Handlers>(random, *m_text1Box, clipboard, messages, errors);
-    for (const auto &[button, handler] : {std::pair{m_command1, &Form1Handlers::command1Click},
-                                          std::pair{m_command2, &Form1Handlers::command2Click},
-                                          std::pair{m_command3, &Form1Handlers::command3Click}}) {
-        connect(button, &QPushButton::clicked, this, [this, button, handler] {
+    m_text1Box = std::make_unique<QtTextBox>(*findChild<QLineEdit *>(QStringLiteral("Text1")));
+    m_reader = std::make_unique<QtScreenReader>(*this);
+    m_handlers = std::make_unique<Form1Handlers>(random, *m_text1Box, clipboard, messages,
+                                                 *m_reader, errors);
+    for (QPushButton *button : findChildren<QPushButton *>()) {
+        connect(button, &QPushButton::clicked, this, [this, button] {
             // Clicked by its access key too, a button takes the focus, as a
             // mouse click gives it: a screen reader then says where it is.
             button->setFocus(Qt::ShortcutFocusReason);
-            const QString before = m_text1->text();
-            (m_handlers.get()->*handler)();
-            // A click dropped while another handler ran made nothing new to tell.
-            if (m_text1->text() != before) {
-                tellNewAddress();
-            }
+            m_handlers->click(button->objectName().toStdString());
         });
     }
     m_handlers->load();
@@ -191,19 +159,20 @@ void Form1::buildFromDesign()
     setWindowTitle(toQString(design::kForm1.title));
     setWindowIcon(programIcon());
     m_dpi = primaryScreenDpi();
-    setFixedSize(clientSize());
+    new FixedSize(*this, clientSize(m_dpi));
     // Named one by one, or Qt adds the ones it offers by default, maximize
     // among them, which a window of fixed size has no use for.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
 
-    std::vector<std::pair<int, QWidget *>> focusChain;
-    for (const design::ControlDesign &control : design::kControls) {
-        const QString caption = toQString(control.caption);
-        const Qt::Alignment alignment = toQtAlignment(control.alignment);
+    auto *enterClicks = new EnterClicksButton(this);
+    std::vector<QWidget *> focusChain;
+    for (const design::ControlDesign *control : design::controlsInTabOrder()) {
+        const QString caption = toQString(control->caption);
+        const Qt::Alignment alignment = toQtAlignment(control->alignment);
         QWidget *widget = nullptr;
-        switch (control.kind) {
+        switch (control->kind) {
         case design::ControlKind::Label: {
             auto *label = new QLabel(caption, this);
             label->setAlignment(alignment);
@@ -220,30 +189,23 @@ void Form1::buildFromDesign()
         case design::ControlKind::PushButton: {
             auto *button = new QPushButton(caption, this);
             // Enter and Escape belong to no button; Enter clicks the one
-            // that has the focus (eventFilter).
+            // that has the focus.
             button->setAutoDefault(false);
             button->setDefault(false);
-            button->installEventFilter(this);
+            button->installEventFilter(enterClicks);
             widget = button;
             break;
         }
         }
-        applyDesign(*widget, control, m_dpi);
+        applyDesign(*widget, *control, m_dpi);
         if (widget->focusPolicy() != Qt::NoFocus) {
-            focusChain.emplace_back(control.tabIndex, widget);
+            focusChain.push_back(widget);
         }
     }
-
-    std::ranges::sort(focusChain, {}, &std::pair<int, QWidget *>::first);
     for (std::size_t i = 1; i < focusChain.size(); ++i) {
-        QWidget::setTabOrder(focusChain[i - 1].second, focusChain[i].second);
+        QWidget::setTabOrder(focusChain[i - 1], focusChain[i]);
     }
-    focusChain.front().second->setFocus();
-
-    m_text1 = findChild<QLineEdit *>(QStringLiteral("Text1"));
-    m_command1 = findChild<QPushButton *>(QStringLiteral("Command1"));
-    m_command2 = findChild<QPushButton *>(QStringLiteral("Command2"));
-    m_command3 = findChild<QPushButton *>(QStringLiteral("Command3"));
+    focusChain.front()->setFocus();
 
     centreOnScreen();
 }
@@ -269,80 +231,6 @@ void Form1::moveEvent(QMoveEvent *event)
     }
 }
 
-QSize Form1::clientSize() const
-{
-    return QSize(design::toPixels(design::kForm1.clientWidth, m_dpi),
-                 design::toPixels(design::kForm1.clientHeight, m_dpi));
-}
-
-void Form1::showEvent(QShowEvent *event)
-{
-    QWidget::showEvent(event);
-    connect(windowHandle(), &QWindow::windowStateChanged, this, &Form1::allowMaximizedSize,
-            Qt::UniqueConnection);
-}
-
-// Qt 6.4's own title bar on Wayland offers to maximize even a window of fixed
-// size, and the compositor then drops a program whose next frame has any size
-// but the one it gave. The window takes that size until it is back to normal,
-// at once, and to its own size.
-void Form1::allowMaximizedSize(Qt::WindowState state)
-{
-    if (state == Qt::WindowMaximized) {
-        setMinimumSize(0, 0);
-        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    }
-}
-
-void Form1::changeEvent(QEvent *event)
-{
-    QWidget::changeEvent(event);
-    if (event->type() != QEvent::WindowStateChange) {
-        return;
-    }
-    if (isMaximized()) {
-        // Once a frame of the given size is shown (paintEvent).
-        m_leaveMaximized = true;
-        update();
-    } else {
-        setFixedSize(clientSize());
-    }
-}
-
-bool Form1::eventFilter(QObject *watched, QEvent *event)
-{
-    auto *button = qobject_cast<QPushButton *>(watched);
-    if (button != nullptr && event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-        if (enter && plain) {
-            if (!key->isAutoRepeat()) {
-                button->click();
-            }
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-// After a click the focus is on the button, and a screen reader does not speak
-// a change to a box it is not in; Qt 6.4 has no announcements: every new
-// address reaches the reader as a notice shown to it alone.
-void Form1::tellNewAddress()
-{
-    if (!QAccessible::isActive()) {
-        return;
-    }
-    if (m_notice == nullptr) {
-        m_notice = new QObject(this);
-        QAccessible::registerAccessibleInterface(new AccessibleNotice(m_notice));
-    }
-    m_notice->setObjectName(tr("New address %1").arg(m_text1->text()));
-    QAccessibleEvent shown(m_notice, QAccessible::ObjectShow);
-    QAccessible::updateAccessibility(&shown);
-}
-
 void Form1::paintEvent(QPaintEvent * /*event*/)
 {
     QPainter painter(this);
@@ -351,18 +239,6 @@ void Form1::paintEvent(QPaintEvent * /*event*/)
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawPixmap(QRect(QPoint(0, 0), pictureSize(m_dpi)),
                        picture(devicePixelRatioF() * m_dpi / design::kDesignDpi));
-    if (m_leaveMaximized) {
-        m_leaveMaximized = false;
-        // Asked of the window system, which answers with the size to take:
-        // the widget's own setWindowState() would take it at once.
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                windowHandle()->setWindowStates(windowHandle()->windowStates() &
-                                                ~Qt::WindowMaximized);
-            },
-            Qt::QueuedConnection);
-    }
 }
 
 } // namespace hexlark

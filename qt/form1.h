@@ -4,15 +4,13 @@
 
 #include <memory>
 
-class QLineEdit;
-class QPushButton;
-
 namespace hexlark {
 
 class Clipboard;
 class ErrorPath;
 class Form1Handlers;
 class MessageBox;
+class QtScreenReader;
 class QtTextBox;
 class RandomSource;
 
@@ -28,29 +26,18 @@ public:
     ~Form1() override;
 
 protected:
-    void changeEvent(QEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
-    void showEvent(QShowEvent *event) override;
 
 private:
-    void allowMaximizedSize(Qt::WindowState state);
-    QSize clientSize() const;
     void buildFromDesign();
     void centreOnScreen();
-    void tellNewAddress();
 
-    QLineEdit *m_text1 = nullptr;
-    QPushButton *m_command1 = nullptr;
-    QPushButton *m_command2 = nullptr;
-    QPushButton *m_command3 = nullptr;
     std::unique_ptr<QtTextBox> m_text1Box;
+    std::unique_ptr<QtScreenReader> m_reader;
     std::unique_ptr<Form1Handlers> m_handlers;
-    QObject *m_notice = nullptr;
     int m_dpi = 0;
     bool m_centredWithFrame = false;
-    bool m_leaveMaximized = false;
 };
 
 } // namespace hexlark

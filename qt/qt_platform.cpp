@@ -9,26 +9,13 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QString>
-#include <QStringList>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
-#include <utility>
 
 namespace hexlark {
 namespace {
-
-constexpr int kFailureStatus = 1;
-constexpr const char *kProgramName = "hexlark";
-
-ErrorPath *g_uncaughtErrors = nullptr;
-QtMessageHandler g_toolkitMessages = nullptr;
-// While the toolkit starts: the display it starts on, and its held warnings.
-bool g_starting = false;
-std::string g_display;
-QStringList g_heldMessages;
 
 QString toQString(const std::string &text)
 {
@@ -45,52 +32,6 @@ QClipboard *systemClipboard()
 bool canShowWindows()
 {
     return qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr;
-}
-
-void onToolkitMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (type != QtFatalMsg) {
-        if (g_starting) {
-            g_heldMessages.append(qFormatLogMessage(type, context, message));
-        } else {
-            g_toolkitMessages(type, context, message);
-        }
-        return;
-    }
-    if (g_starting) {
-        std::fprintf(stderr, "%s: cannot reach the display (%s)\n", kProgramName,
-                     g_display.c_str());
-        std::fflush(stderr);
-        std::_Exit(kNoDisplayStatus);
-    }
-    // No window can be trusted here: the toolkit itself has given up.
-    std::fprintf(stderr, "%s: %s\n", kProgramName, message.toLocal8Bit().constData());
-    std::fflush(stderr);
-    std::_Exit(kFailureStatus);
-}
-
-std::string describeCurrentException()
-{
-    try {
-        const std::exception_ptr current = std::current_exception();
-        if (current) {
-            std::rethrow_exception(current);
-        }
-    } catch (const std::exception &error) {
-        return error.what();
-    } catch (...) {
-        return "unknown error";
-    }
-    return "terminated without an exception";
-}
-
-[[noreturn]] void onTerminate()
-{
-    const std::string what = describeCurrentException();
-    if (g_uncaughtErrors != nullptr) {
-        g_uncaughtErrors->fail(what);
-    }
-    std::_Exit(kFailureStatus);
 }
 
 } // namespace
@@ -171,7 +112,7 @@ void QtMessageBox::show(const std::string &message, const std::string &title)
 
 void QtErrorPath::fail(const std::string &what)
 {
-    const std::string line = std::string(kProgramName) + ": " + what;
+    const std::string line = failureLine(what);
     std::fprintf(stderr, "%s\n", line.c_str());
     std::fflush(stderr);
     if (canShowWindows()) {
@@ -181,28 +122,6 @@ void QtErrorPath::fail(const std::string &what)
         box.exec();
     }
     std::_Exit(kFailureStatus);
-}
-
-void installToolkitMessageHandler(const std::string &display)
-{
-    g_display = display;
-    g_starting = true;
-    g_toolkitMessages = qInstallMessageHandler(onToolkitMessage);
-}
-
-void toolkitStarted()
-{
-    g_starting = false;
-    for (const QString &held : std::as_const(g_heldMessages)) {
-        std::fprintf(stderr, "%s\n", held.toLocal8Bit().constData());
-    }
-    g_heldMessages.clear();
-}
-
-void installUncaughtErrorHandler(ErrorPath &errors)
-{
-    g_uncaughtErrors = &errors;
-    std::set_terminate(onTerminate);
 }
 
 } // namespace hexlark

@@ -54,18 +54,4 @@ public:
     [[noreturn]] void fail(const std::string &what) override;
 };
 
-// Sends std::terminate (an exception nothing caught) to the error path.
-void installUncaughtErrorHandler(ErrorPath &errors);
-
-// The status of a program that has no display to show its window on.
-inline constexpr int kNoDisplayStatus = 2;
-
-// Turns the toolkit's own fatal errors into a line on stderr and a failure
-// status, where Qt would abort and dump core. Installed before the
-// application object: until toolkitStarted(), the toolkit's warnings wait,
-// and if it cannot start, one line naming the display is all that is said
-// (the toolkit's own advice is to reinstall the program).
-void installToolkitMessageHandler(const std::string &display);
-void toolkitStarted();
-
 } // namespace hexlark

@@ -1,73 +1,36 @@
 #include "startup.h"
 
 #include "clock.h"
+#include "error_path.h"
 #include "form1.h"
 #include "patient_clipboard.h"
 #include "qt_platform.h"
 #include "random_source.h"
+#include "toolkit_messages.h"
 #include "version.h"
 
 #include <QApplication>
-#include <QIcon>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <string>
-#include <string_view>
 
 namespace hexlark {
-namespace {
-
-constexpr const char *kDisplayVariables[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
-
-bool environmentSet(const char *name)
-{
-    const char *value = std::getenv(name);
-    return value != nullptr && *value != '\0';
-}
-
-// The display the toolkit will try, as the user named it.
-std::string describeDisplay()
-{
-    std::string named;
-    for (const char *variable : kDisplayVariables) {
-        if (environmentSet(variable)) {
-            named +=
-                (named.empty() ? "" : ", ") + std::string(variable) + "=" + std::getenv(variable);
-        }
-    }
-    return named.empty() ? "named on the command line" : named;
-}
-
-// Qt aborts with a core dump when it finds no display; say so plainly instead.
-bool displayReachable(int argc, char *argv[])
-{
-    if (std::ranges::any_of(kDisplayVariables, environmentSet)) {
-        return true;
-    }
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        if (argument == "-platform" || argument == "--platform" ||
-            argument.starts_with("-platform=") || argument.starts_with("--platform=")) {
-            return true;
-        }
-    }
-    return false;
-}
-
-} // namespace
 
 int run(int argc, char *argv[])
 {
-    if (!displayReachable(argc, argv)) {
-        std::fprintf(stderr, "hexlark: no display to show the window on "
-                             "(neither DISPLAY nor WAYLAND_DISPLAY is set)\n");
+    const std::string display = namedDisplay(argc, argv);
+    // Qt aborts with a core dump when nothing names a display; say so plainly instead.
+    if (display.empty()) {
+        std::fprintf(stderr, "%s\n",
+                     failureLine("no display to show the window on "
+                                 "(neither DISPLAY nor WAYLAND_DISPLAY is set)")
+                         .c_str());
         return kNoDisplayStatus;
     }
 
-    installToolkitMessageHandler(describeDisplay());
+    holdToolkitMessages(display);
     QApplication::setApplicationName(QLatin1String(kProductName));
     QApplication::setApplicationVersion(QLatin1String(kDisplayVersion));
     QApplication::setOrganizationName(QLatin1String(kOrganisation));
@@ -76,7 +39,7 @@ int run(int argc, char *argv[])
     toolkitStarted();
 
     static QtErrorPath errors;
-    installUncaughtErrorHandler(errors);
+    sendUncaughtErrorsTo(errors);
     try {
         SystemClock clock;
         ChaChaRandomSource random(readEntropySeed(), clock);

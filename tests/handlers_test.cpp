@@ -5,8 +5,10 @@
 #include "patient_clipboard.h"
 #include "pause.h"
 #include "random_source.h"
+#include "screen_reader.h"
 #include "text_box.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QTest>
@@ -23,7 +25,7 @@ namespace {
 // Every platform piece the handlers use, each writing what it is asked to do
 // into one log; the operation named in `failing` ("clear", or "clear*3" for
 // its first three tries only) reports a failure.
-struct FakeDesktop final : RandomSource, TextBox, MessageBox, ErrorPath, Pause
+struct FakeDesktop final : RandomSource, TextBox, MessageBox, ScreenReader, ErrorPath, Pause
 {
     QString failing;
     int failures = 0;
@@ -43,6 +45,9 @@ struct FakeDesktop final : RandomSource, TextBox, MessageBox, ErrorPath, Pause
         if (failing == "draw") {
             throw std::runtime_error("no entropy");
         }
+        if (failing == "throw") {
+            throw 42;
+        }
     }
     double NextUniform() override { return ((draws++ % 16) + 0.5) / 16; }
     std::string text() const override { return shown; }
@@ -60,6 +65,7 @@ struct FakeDesktop final : RandomSource, TextBox, MessageBox, ErrorPath, Pause
             whileBoxIsUp();
         }
     }
+    void tellNewAddress(const std::string &address) override { log += "tell:" + address + " "; }
     void fail(const std::string &what) override { log += "FAIL(" + what + ") "; }
     void wait(std::chrono::milliseconds span) override
     {
@@ -92,12 +98,15 @@ private slots:
         // clang-format off
         const QString first = "lock set:01-23-45-67-89-AB ";
         QTest::newRow("load") << "" << "" << first;
-        QTest::newRow("generate") << "" << "G" << first + "set:CD-EF-01-23-45-67 ";
+        QTest::newRow("generate") << "" << "G"
+                                  << first + "set:CD-EF-01-23-45-67 tell:CD-EF-01-23-45-67 ";
+        QTest::newRow("a label takes no click") << "" << "L" << first;
         QTest::newRow("copy twice") << "" << "CC"
                                     << first + "clear copy:01-23-45-67-89-AB clear "
                                                "copy:01-23-45-67-89-AB ";
         QTest::newRow("generate then copy")
-            << "" << "GC" << first + "set:CD-EF-01-23-45-67 clear copy:CD-EF-01-23-45-67 ";
+            << "" << "GC" << first + "set:CD-EF-01-23-45-67 tell:CD-EF-01-23-45-67 clear "
+                                     "copy:CD-EF-01-23-45-67 ";
         QTest::newRow("about") << "" << "A" << first + "box:Hexlark v1.0, by Quillmoth|About ";
         QTest::newRow("click while the box is up")
             << "" << "B" << first + "box:Hexlark v1.0, by Quillmoth|About ";
@@ -117,6 +126,8 @@ private slots:
             << first + "clear " + copyBusy + "copy:01-23-45-67-89-AB! FAIL(cannot put the "
                                              "address on the clipboard) ";
         QTest::newRow("exception") << "draw" << "GCA" << "lock FAIL(no entropy) ";
+        QTest::newRow("exception of no standard type")
+            << "throw" << "G" << "lock FAIL(the program stopped on an unexpected error) ";
         // clang-format on
     }
     void handlers()
@@ -129,26 +140,19 @@ private slots:
         PatientClipboard patient(clipboard, desktop);
         desktop.failing = failing;
         desktop.failures = failing.contains('*') ? failing.section('*', 1).toInt() : -1;
-        Form1Handlers handlers(desktop, desktop, patient, desktop, desktop);
+        Form1Handlers handlers(desktop, desktop, patient, desktop, desktop, desktop);
         desktop.whileBoxIsUp = [&] {
             if (clicks == "B") {
-                handlers.command1Click();
-                handlers.command3Click();
-                handlers.command2Click();
+                for (const char *control : {"Command1", "Command3", "Command2"}) {
+                    handlers.click(control);
+                }
             }
         };
         handlers.load();
+        const QHash<QChar, const char *> controls{
+            {'G', "Command1"}, {'C', "Command3"}, {'A', "Command2"}, {'B', "Command2"}, {'L', "Label1"}};
         for (const QChar click : clicks) {
-            switch (click.toLatin1()) {
-            case 'G':
-                handlers.command1Click();
-                break;
-            case 'C':
-                handlers.command3Click();
-                break;
-            default:
-                handlers.command2Click();
-            }
+            handlers.click(controls.value(click));
         }
         QCOMPARE(QString::fromStdString(desktop.log), log);
     }

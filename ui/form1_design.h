@@ -2,10 +2,11 @@
 
 #include "version.h"
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string_view>
 
 // The design of the main window: every position and size in twips
@@ -71,16 +72,9 @@ struct FormDesign
     int clientWidth = 0; // twips
     int clientHeight = 0;
     ColourValue background = kBlack;
-    std::string_view picture{};   // resource path, drawn unscaled at the top-left
-    std::string_view picture2x{}; // the same drawn at twice the resolution
-    int pictureWidth = 0;         // twips
+    // The heading picture, drawn unscaled at the client area's top-left.
+    int pictureWidth = 0; // twips
     int pictureHeight = 0;
-    std::string_view iconImages{}; // resource path with %1 for the size in pixels
-    std::array<int, 5> iconSizes{};
-    // The labels' and buttons' font where the toolkit's default follows the
-    // desktop's and the fixed layout would not hold; none: the platform's
-    // default control font.
-    std::optional<FontDesign> controlFont{};
 };
 
 inline constexpr FormDesign kForm1{
@@ -89,13 +83,8 @@ inline constexpr FormDesign kForm1{
     .clientWidth = 4095,
     .clientHeight = 2445,
     .background = kBlack,
-    .picture = ":/hexlark/heading.png",
-    .picture2x = ":/hexlark/heading@2x.png",
     .pictureWidth = 4080,
     .pictureHeight = 2025,
-    .iconImages = ":/hexlark/icons/hexlark-%1.png",
-    .iconSizes = {16, 24, 32, 48, 64},
-    .controlFont = FontDesign{.family = "DejaVu Sans", .points = 8},
 };
 
 inline constexpr std::array<ControlDesign, 6> kControls{{
@@ -148,14 +137,16 @@ inline constexpr std::array<ControlDesign, 6> kControls{{
      .accessibleDescription = "Shows who made Hexlark"},
 }};
 
-constexpr const ControlDesign &control(std::string_view name)
+// The controls in tab order: the order both toolkits create them in, and the
+// order the focus moves in among those that take it.
+constexpr std::array<const ControlDesign *, kControls.size()> controlsInTabOrder()
 {
-    for (const ControlDesign &design : kControls) {
-        if (design.name == name) {
-            return design;
-        }
+    std::array<const ControlDesign *, kControls.size()> ordered{};
+    for (std::size_t i = 0; i < kControls.size(); ++i) {
+        ordered[i] = &kControls[i];
     }
-    throw std::invalid_argument("no control of that name in the design");
+    std::ranges::sort(ordered, {}, [](const ControlDesign *design) { return design->tabIndex; });
+    return ordered;
 }
 
 } // namespace hexlark::design

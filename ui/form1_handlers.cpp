@@ -4,17 +4,20 @@
 #include "error_path.h"
 #include "generate_address.h"
 #include "message_box.h"
+#include "screen_reader.h"
 #include "text_box.h"
 #include "version.h"
 
+#include <array>
 #include <exception>
+#include <utility>
 
 namespace hexlark {
 
 Form1Handlers::Form1Handlers(RandomSource &random, TextBox &text1, Clipboard &clipboard,
-                             MessageBox &messages, ErrorPath &errors)
+                             MessageBox &messages, ScreenReader &reader, ErrorPath &errors)
     : m_random(random), m_text1(text1), m_clipboard(clipboard), m_messages(messages),
-      m_errors(errors)
+      m_reader(reader), m_errors(errors)
 {}
 
 template <typename Step> void Form1Handlers::dispatch(Step step)
@@ -27,10 +30,8 @@ template <typename Step> void Form1Handlers::dispatch(Step step)
     // here, at the handler's edge, on the error path.
     try {
         step();
-    } catch (const std::exception &error) {
-        fail(error.what());
     } catch (...) {
-        fail("unknown error");
+        fail(describe(std::current_exception()));
     }
     m_running = false;
 }
@@ -41,11 +42,13 @@ void Form1Handlers::fail(const std::string &what)
     m_errors.fail(what);
 }
 
-void Form1Handlers::generate()
+bool Form1Handlers::generate()
 {
     if (!m_text1.setText(GenerateAddress(m_random))) {
         fail("cannot show the new address");
+        return false;
     }
+    return true;
 }
 
 void Form1Handlers::load()
@@ -59,9 +62,28 @@ void Form1Handlers::load()
     });
 }
 
+void Form1Handlers::click(std::string_view control)
+{
+    static constexpr std::array<std::pair<std::string_view, void (Form1Handlers::*)()>, 3>
+        kClickHandlers{{{"Command1", &Form1Handlers::command1Click},
+                        {"Command2", &Form1Handlers::command2Click},
+                        {"Command3", &Form1Handlers::command3Click}}};
+    for (const auto &[name, handler] : kClickHandlers) {
+        if (name == control) {
+            (this->*handler)();
+        }
+    }
+}
+
 void Form1Handlers::command1Click()
 {
-    dispatch([this] { generate(); });
+    dispatch([this] {
+        // The first address is read with the box it stands in; each later one
+        // is told, since the focus is then on a button.
+        if (generate()) {
+            m_reader.tellNewAddress(m_text1.text());
+        }
+    });
 }
 
 void Form1Handlers::command2Click()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace hexlark {
 
@@ -8,6 +9,7 @@ class Clipboard;
 class ErrorPath;
 class MessageBox;
 class RandomSource;
+class ScreenReader;
 class TextBox;
 
 // What the window does, whatever toolkit draws it: the load handler of Form1
@@ -22,11 +24,13 @@ class Form1Handlers
 {
 public:
     Form1Handlers(RandomSource &random, TextBox &text1, Clipboard &clipboard, MessageBox &messages,
-                  ErrorPath &errors);
+                  ScreenReader &reader, ErrorPath &errors);
 
     // Locks the address box and shows the first address.
     void load();
-    // Generate: a new address in the box.
+    // The click handler of the control of that name in the design, if it has one.
+    void click(std::string_view control);
+    // Generate: a new address in the box, told to a screen reader.
     void command1Click();
     // About: who made the program.
     void command2Click();
@@ -35,13 +39,14 @@ public:
 
 private:
     template <typename Step> void dispatch(Step step);
-    void generate();
+    bool generate();
     void fail(const std::string &what);
 
     RandomSource &m_random;
     TextBox &m_text1;
     Clipboard &m_clipboard;
     MessageBox &m_messages;
+    ScreenReader &m_reader;
     ErrorPath &m_errors;
 
     bool m_running = false;

@@ -1,5 +1,6 @@
 #include "form1_window.h"
 
+#include "accessibility.h"
 #include "form1_design.h"
 #include "form1_handlers.h"
 #include "heading.h"
@@ -8,7 +9,6 @@
 #include "wide_text.h"
 #include "win32_platform.h"
 
-#include <algorithm>
 #include <stdexcept>
 
 namespace hexlark {
@@ -76,16 +76,18 @@ Form1Window::Form1Window(HINSTANCE instance, RandomSource &random, ErrorPath &er
         CreateWindowExW(kWindowExStyle, kWindowClass, title.c_str(), kWindowStyle, CW_USEDEFAULT,
                         CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, this);
     require(m_window != nullptr, "cannot create the window");
+    m_annotations = std::make_unique<Annotations>();
     createControls();
     applyDpi(GetDpiForWindow(m_window), nullptr);
 
     m_textBox = std::make_unique<Win32TextBox>(m_text1);
+    m_reader = std::make_unique<Win32ScreenReader>(m_text1);
     m_clipboard = std::make_unique<Win32Clipboard>(m_window);
     m_pause = std::make_unique<Win32Pause>();
     m_patientClipboard = std::make_unique<PatientClipboard>(*m_clipboard, *m_pause);
     m_messageBox = std::make_unique<Win32MessageBox>(m_window);
     m_handlers = std::make_unique<Form1Handlers>(m_random, *m_textBox, *m_patientClipboard,
-                                                 *m_messageBox, m_errors);
+                                                 *m_messageBox, *m_reader, m_errors);
     m_handlers->load();
 }
 
@@ -94,7 +96,9 @@ Form1Window::~Form1Window()
     if (m_window != nullptr) {
         DestroyWindow(m_window);
     }
-    DeleteObject(m_text1Font);
+    for (const Control &control : m_controls) {
+        DeleteObject(control.ownFont);
+    }
     DeleteObject(m_controlFont);
     DeleteObject(m_background);
 }
@@ -123,14 +127,11 @@ int Form1Window::run(int showCommand)
 
 void Form1Window::createControls()
 {
-    // Creation order is the tab order.
+    // Creation order is the tab order and the z-order.
     std::size_t next = 0;
-    for (const design::ControlDesign &control : design::kControls) {
-        m_controls[next++].design = &control;
+    for (const design::ControlDesign *design : design::controlsInTabOrder()) {
+        m_controls[next++].design = design;
     }
-    std::sort(m_controls.begin(), m_controls.end(), [](const Control &a, const Control &b) {
-        return a.design->tabIndex < b.design->tabIndex;
-    });
     for (Control &control : m_controls) {
         const design::ControlDesign &design = *control.design;
         const wchar_t *windowClass = L"STATIC";
@@ -141,6 +142,8 @@ void Form1Window::createControls()
             style |= SS_CENTER | SS_NOPREFIX;
             break;
         case design::ControlKind::TextBox:
+            require(createNameLabel(m_window, m_instance, design.accessibleName) != nullptr,
+                    "cannot create the window's controls");
             // Editable at first; the load handler locks it.
             windowClass = L"EDIT";
             style |= WS_TABSTOP | ES_CENTER | ES_AUTOHSCROLL;
@@ -157,6 +160,7 @@ void Form1Window::createControls()
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + design.tabIndex)),
             m_instance, nullptr);
         require(control.window != nullptr, "cannot create the window's controls");
+        m_annotations->annotate(control.window, design);
         if (design.kind == design::ControlKind::TextBox) {
             m_text1 = control.window;
         }
@@ -172,29 +176,52 @@ int Form1Window::scaled(int twips) const
 void Form1Window::applyDpi(UINT dpi, const RECT *suggested)
 {
     m_dpi = dpi != 0 ? dpi : design::kDesignDpi;
+    applyFonts();
+    placeControls();
+    loadHeading();
+    placeWindow(suggested);
+    InvalidateRect(m_window, nullptr, TRUE);
+}
 
-    HFONT text1Font = createFont(*design::control("Text1").font, m_dpi);
+// A control with a font of its own in the design gets that font; the others
+// share the dialog font.
+void Form1Window::applyFonts()
+{
     HFONT controlFont = createFont(kControlFont, m_dpi);
+    for (Control &control : m_controls) {
+        HFONT ownFont = control.design->font ? createFont(*control.design->font, m_dpi) : nullptr;
+        SendMessageW(control.window, WM_SETFONT,
+                     reinterpret_cast<WPARAM>(ownFont != nullptr ? ownFont : controlFont), TRUE);
+        DeleteObject(control.ownFont);
+        control.ownFont = ownFont;
+    }
+    DeleteObject(m_controlFont);
+    m_controlFont = controlFont;
+}
+
+void Form1Window::placeControls()
+{
     for (const Control &control : m_controls) {
         const design::Rect &box = control.design->twips;
         SetWindowPos(control.window, nullptr, scaled(box.left), scaled(box.top), scaled(box.width),
                      scaled(box.height), SWP_NOZORDER | SWP_NOACTIVATE);
-        SendMessageW(control.window, WM_SETFONT,
-                     reinterpret_cast<WPARAM>(control.design->font ? text1Font : controlFont),
-                     TRUE);
     }
-    DeleteObject(m_text1Font);
-    DeleteObject(m_controlFont);
-    m_text1Font = text1Font;
-    m_controlFont = controlFont;
+}
 
-    // Above 96 dpi the double-size drawing, which covers the same area.
+// Above 96 dpi the double-size drawing, which covers the same area.
+void Form1Window::loadHeading()
+{
     std::unique_ptr<Heading> &heading = m_dpi > design::kDesignDpi ? m_heading2x : m_heading;
     if (!heading) {
         heading = std::make_unique<Heading>(
             m_instance, m_dpi > design::kDesignDpi ? HEXLARK_HEADING_2X : HEXLARK_HEADING);
     }
+}
 
+// Where Windows suggests after a change of dpi; at first, centred on the
+// primary monitor, whose top-left corner is the origin.
+void Form1Window::placeWindow(const RECT *suggested)
+{
     RECT frame{0, 0, scaled(design::kForm1.clientWidth), scaled(design::kForm1.clientHeight)};
     require(AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExStyle, m_dpi) != FALSE,
             "cannot size the window");
@@ -208,7 +235,6 @@ void Form1Window::applyDpi(UINT dpi, const RECT *suggested)
     } else {
         MONITORINFO monitor{};
         monitor.cbSize = sizeof(monitor);
-        // The primary monitor is the one whose top-left corner is the origin.
         require(GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY),
                                 &monitor) != FALSE,
                 "cannot find the primary screen");
@@ -217,7 +243,6 @@ void Form1Window::applyDpi(UINT dpi, const RECT *suggested)
         top = area.top + (area.bottom - area.top - height) / 2;
     }
     SetWindowPos(m_window, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-    InvalidateRect(m_window, nullptr, TRUE);
 }
 
 void Form1Window::paint()
@@ -270,14 +295,7 @@ void Form1Window::command(int id, int code)
         control->design->kind != design::ControlKind::PushButton) {
         return; // Escape (IDCANCEL) among them: there is no cancel button
     }
-    const std::string_view name = control->design->name;
-    if (name == "Command1") {
-        m_handlers->command1Click();
-    } else if (name == "Command2") {
-        m_handlers->command2Click();
-    } else if (name == "Command3") {
-        m_handlers->command3Click();
-    }
+    m_handlers->click(control->design->name);
 }
 
 LRESULT CALLBACK Form1Window::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -336,6 +354,7 @@ LRESULT Form1Window::handle(UINT message, WPARAM wParam, LPARAM lParam)
         applyDpi(HIWORD(wParam), reinterpret_cast<const RECT *>(lParam));
         return 0;
     case WM_DESTROY:
+        m_annotations->clear();
         PostQuitMessage(0);
         m_window = nullptr;
         return 0;

@@ -7,6 +7,7 @@
 
 namespace hexlark {
 
+class Annotations;
 class ErrorPath;
 class Form1Handlers;
 class Heading;
@@ -15,6 +16,7 @@ class RandomSource;
 class Win32Clipboard;
 class Win32MessageBox;
 class Win32Pause;
+class Win32ScreenReader;
 class Win32TextBox;
 
 namespace design {
@@ -43,12 +45,17 @@ private:
     {
         const design::ControlDesign *design = nullptr;
         HWND window = nullptr;
+        HFONT ownFont = nullptr; // the design's font for this control, if it has one
     };
 
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void createControls();
     void applyDpi(UINT dpi, const RECT *suggested);
+    void applyFonts();
+    void placeControls();
+    void loadHeading();
+    void placeWindow(const RECT *suggested);
     void paint();
     void command(int id, int code);
     int scaled(int twips) const;
@@ -62,13 +69,14 @@ private:
     HWND m_text1 = nullptr;
     HWND m_lastFocus = nullptr;
     HBRUSH m_background = nullptr;
-    HFONT m_text1Font = nullptr;
     HFONT m_controlFont = nullptr;
     UINT m_dpi = 0;
     std::array<Control, 6> m_controls{};
     std::unique_ptr<Heading> m_heading;
     std::unique_ptr<Heading> m_heading2x;
+    std::unique_ptr<Annotations> m_annotations;
     std::unique_ptr<Win32TextBox> m_textBox;
+    std::unique_ptr<Win32ScreenReader> m_reader;
     std::unique_ptr<Win32Clipboard> m_clipboard;
     std::unique_ptr<Win32Pause> m_pause;
     std::unique_ptr<PatientClipboard> m_patientClipboard;

@@ -1,4 +1,5 @@
 #include "clock.h"
+#include "error_path.h"
 #include "form1_window.h"
 #include "random_source.h"
 #include "win32.h"
@@ -17,7 +18,7 @@ hexlark::Win32ErrorPath g_errors;
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 {
-    std::set_terminate([] { g_errors.fail("the program stopped on an unexpected error"); });
+    hexlark::sendUncaughtErrorsTo(g_errors);
     try {
         const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
         if (!InitCommonControlsEx(&controls)) {

@@ -9,8 +9,6 @@
 namespace hexlark {
 namespace {
 
-constexpr UINT kFailureStatus = 1;
-
 // Open, act, close: the clipboard is the system's, so it is held no longer
 // than one operation, and a close that fails counts as a failure too.
 template <typename Action> bool withClipboard(HWND owner, Action action)
@@ -103,15 +101,15 @@ void Win32ErrorPath::fail(const std::string &what)
 {
     std::wstring text;
     try {
-        text = widen(std::string(kExecutableName) + ": " + what);
+        text = widen(failureLine(what));
     } catch (const std::exception &) {
         text = L"The program failed.";
     }
     // Task-modal: no window of the program takes input while the box is up.
     MessageBoxW(nullptr, text.c_str(), widen(kProductName).c_str(),
                 MB_OK | MB_ICONERROR | MB_TASKMODAL);
-    TerminateProcess(GetCurrentProcess(), kFailureStatus);
-    ExitProcess(kFailureStatus); // TerminateProcess on the own process does not return
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(kFailureStatus));
+    ExitProcess(static_cast<UINT>(kFailureStatus)); // TerminateProcess on the own process does not return
 }
 
 } // namespace hexlark

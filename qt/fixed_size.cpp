@@ -1,0 +1,69 @@
+#include "fixed_size.h"
+
+#include <QEvent>
+#include <QMetaObject>
+#include <QWidget>
+#include <QWindow>
+
+namespace hexlark {
+namespace {
+
+constexpr Qt::WindowStates kRefused = Qt::WindowMaximized | Qt::WindowFullScreen;
+
+} // namespace
+
+FixedSize::FixedSize(QWidget &window, QSize size) : QObject(&window), m_window(window), m_size(size)
+{
+    m_window.setFixedSize(m_size);
+    m_window.installEventFilter(this);
+}
+
+bool FixedSize::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != &m_window) {
+        return false;
+    }
+    switch (event->type()) {
+    case QEvent::Show:
+        // The window system's state reaches the QWindow before the widget.
+        connect(m_window.windowHandle(), &QWindow::windowStateChanged, this,
+                &FixedSize::allowGivenSize, Qt::UniqueConnection);
+        break;
+    case QEvent::WindowStateChange:
+        if (m_window.windowState() & kRefused) {
+            m_leave = true;
+            m_window.update();
+        } else {
+            m_window.setFixedSize(m_size);
+        }
+        break;
+    case QEvent::Paint:
+        if (m_leave) {
+            m_leave = false;
+            // Asked of the window system once this frame is out, which answers
+            // with the size to take: the widget's own setWindowState() would
+            // take it at once.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    m_window.windowHandle()->setWindowStates(
+                        m_window.windowHandle()->windowStates() & ~kRefused);
+                },
+                Qt::QueuedConnection);
+        }
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+void FixedSize::allowGivenSize(Qt::WindowState state)
+{
+    if (kRefused.testFlag(state)) {
+        m_window.setMinimumSize(0, 0);
+        m_window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+}
+
+} // namespace hexlark
