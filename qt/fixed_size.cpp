@@ -1,6 +1,7 @@
 #include "fixed_size.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QMetaObject>
 #include <QWidget>
 #include <QWindow>
@@ -60,7 +61,10 @@ bool FixedSize::eventFilter(QObject *watched, QEvent *event)
 
 void FixedSize::allowGivenSize(Qt::WindowState state)
 {
-    if (kRefused.testFlag(state)) {
+    // An X11 window manager takes back its own size when the state ends; a
+    // Wayland compositor has none to take back.
+    if (kRefused.testFlag(state) &&
+        QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
         m_window.setMinimumSize(0, 0);
         m_window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     }

@@ -2,8 +2,8 @@
 
 # To build and run the program.
 BUILD_PACKAGES=(
-    cmake ninja-build g++ pkg-config
-    qt6-base-dev libgl-dev
+    cmake ninja-build make g++ pkg-config
+    qt6-base-dev libgl-dev libxkbcommon-dev
     fonts-liberation2 fonts-dejavu-core
     qt6-wayland
 )
@@ -19,7 +19,7 @@ TEST_PACKAGES=(
     dpkg-dev file build-essential debhelper lintian
     weston xwayland wl-clipboard at-spi2-core python3-pyatspi dbus-daemon dbus-bin
     x11-xserver-utils xfce4-settings
-    python3-pytest python3-pil python3-xlib openbox
+    python3-pytest python3-pil python3-xlib openbox icewm fluxbox wmctrl qt6-base-private-dev
     wine wine64 fonts-wine python3-pefile g++-mingw-w64-x86-64-posix
     orca qt6-gtk-platformtheme fonts-cantarell fonts-noto-core
     wixl msitools osslsigncode openssl liblnk-utils autopkgtest

@@ -1,8 +1,9 @@
 """One harness for Hexlark's black-box tests: the real program on real displays.
 
 Fixtures (conftest.py) start everything a test needs and always stop it again:
-  x       XSession(screen="1024x768x24", wm=True): a private Xvfb (-displayfd,
-          -noreset) with the openbox window manager, a private D-Bus session bus
+  x       XSession(screen="1024x768x24", wm="openbox"): a private Xvfb (-displayfd,
+          -noreset) with a window manager (openbox, icewm, fluxbox; None: none),
+          a private D-Bus session bus
           (which starts AT-SPI and other services on demand) and XDG_RUNTIME_DIR,
           HOME and XDG folders of its own under x.tmp. Tests that need several
           sessions make more with XSession() and end each with .stop().
@@ -21,6 +22,7 @@ Helpers:
                               started (under prefix, e.g. strace) and its mapped
                               window; its standard error is in log.
   x.window(proc)              App for a program started with x.start.
+  x.gtk_desktop(font)         env for Qt's GTK theme with that desktop font ("Cantarell 11").
   x.windows(title)            the visible windows of that exact title, now.
   x.find(title)               the first of them, once there is one.
   x.keys(window, *chords, delay=50) activate the window, then press e.g. "alt+c",
@@ -34,6 +36,7 @@ Helpers:
   x.screenshot(window)        PIL RGB image of the window, once it stops changing.
   x.close(app)                WM_DELETE_WINDOW, as a window manager sends it; the
                               exit status (None if the program did not end).
+  x.property(window, name)    a window's (or x.xlib's root's) property, or None.
   x.server, x.xlib            the Xvfb process, and python3-xlib's Display on it.
   colour_faults(image)        [] when a picture of the client area, at any scale,
                               shows the window's colours (see COLOUR_CHECKS).
@@ -98,7 +101,7 @@ def stop(proc):
 
 
 class XSession:
-    def __init__(self, screen="1024x768x24", wm=True):
+    def __init__(self, screen="1024x768x24", wm="openbox"):
         self.tmp, self.procs, self.server = tempfile.mkdtemp(prefix="hexlark-"), [], None
         try:
             self._begin(screen, wm)
@@ -126,11 +129,15 @@ class XSession:
                          stdout=subprocess.PIPE)
         self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
         self.xlib = display.Display(self.display)
-        if wm:
+        if wm == "openbox":
             # Openbox runs the startup command once it manages the screen; a window
             # mapped while it still loads its theme and menus may stay unmanaged.
             self.start(["openbox", "--sm-disable", "--startup", f"touch {self.tmp}/wm-ready"])
             wait_for(lambda: os.path.exists(f"{self.tmp}/wm-ready"), "openbox manages the screen")
+        elif wm:
+            self.start([wm])
+            wait_for(lambda: self.property(self.xlib.screen().root, "_NET_SUPPORTING_WM_CHECK"),
+                     f"{wm} manages the screen")
 
     def start(self, cmd, env=None, name=None, **kwargs):
         name = name or os.path.basename(cmd[0])
@@ -140,6 +147,13 @@ class XSession:
         proc.log = f"{self.tmp}/{name}.err"
         self.procs.append(proc)
         return proc
+
+    def gtk_desktop(self, font):
+        """Environment for Qt's GTK theme reading a GTK settings.ini that names the desktop's font."""
+        os.makedirs(f"{self.env['XDG_CONFIG_HOME']}/gtk-3.0", exist_ok=True)
+        with open(f"{self.env['XDG_CONFIG_HOME']}/gtk-3.0/settings.ini", "w", encoding="ascii") as ini:
+            ini.write(f"[Settings]\ngtk-font-name={font}\n")
+        return dict(self.env, QT_QPA_PLATFORMTHEME="gtk3")
 
     def hexlark(self, env=None, prefix=(), name="hexlark", **popen):
         proc = self.start([*prefix, os.environ["HEXLARK_BINARY"]], env=env, name=name, **popen)
@@ -183,6 +197,12 @@ class XSession:
         self.keys(window, *chords)
         return wait_for(lambda: (lambda held: held not in (None, marker) and held)(self.clipboard()),
                         "the clipboard changes")
+
+    def property(self, window, name):
+        """A window's (or the root's) property, as python3-xlib reads it; None if unset."""
+        if isinstance(window, str):
+            window = self.xlib.create_resource_object("window", int(window))
+        return window.get_full_property(self.xlib.intern_atom(name), X.AnyPropertyType)
 
     def geometry(self, window):
         info = run(["xwininfo", "-id", window], env=self.env).stdout.decode()

@@ -36,16 +36,27 @@ class Wine:
         path = f"{self.x.tmp}/helper.exe"
         if not os.path.exists(path):
             run([os.environ["HEXLARK_MINGW_CXX"], "-O2", "-static", "-o", path,
-                 f"{os.path.dirname(__file__)}/helper.cpp"], timeout=120)
+                 f"{os.path.dirname(__file__)}/helper.cpp", "-loleacc", "-lole32", "-loleaut32"],
+                timeout=120)
         return path
 
-    def hold_clipboard(self, hold, period, cycles):
-        """The helper, started beside Hexlark, once it holds the clipboard."""
+    def hold_clipboard(self, hold, period, cycles, *paint):
+        """The helper, started beside Hexlark, once it holds the clipboard; with
+        "paint", it says whether Hexlark repainted while it held it."""
         out = f"{self.x.tmp}/helper.out"
-        helper = self.x.start(["wine", self.helper(), str(hold), str(period), str(cycles)],
-                              env=self.env, name="helper", stdout=open(out, "w"))
+        helper = self.x.start(["wine", self.helper(), "hold", str(hold), str(period), str(cycles),
+                               *paint], env=self.env, name="helper", stdout=open(out, "w"))
         wait_for(lambda: "holding" in open(out).read(), "the helper holds the clipboard")
+        helper.out = out
         return helper
+
+    def reader(self, ms):
+        """The helper reading Hexlark through MSAA for ms: its lines so far, split."""
+        out = f"{self.x.tmp}/reader.out"
+        self.x.start(["wine", self.helper(), "read", str(ms)], env=self.env, name="reader",
+                     stdout=open(out, "w"))
+        wait_for(lambda: "listening" in open(out).read(), "the reader listens", 60)
+        return lambda: [line.split("\t") for line in open(out).read().splitlines()]
 
     def keys(self, *chords, window=None, delay=50):
         self.x.keys(window or self.window, *chords, delay=delay)
@@ -71,16 +82,6 @@ class Wine:
     def shown(self, window=None):
         """The address in Text1, as the box's own select-all and copy give it."""
         return self.copied("ctrl+a", "ctrl+c", window=window)
-
-
-@pytest.fixture(scope="module")
-def wine():
-    x = XSession()
-    try:
-        yield Wine(x)
-    finally:
-        run([WINESERVER, "-k"], env=dict(x.env, WINEPREFIX=f"{x.tmp}/prefix"), check=False)
-        x.stop()
 
 
 @pytest.fixture(scope="module")

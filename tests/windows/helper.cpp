@@ -1,27 +1,122 @@
-// A second Windows program beside Hexlark under Wine: it holds the clipboard
-// open for HOLD ms of every PERIOD ms, CYCLES times, as clipboard histories
-// and password managers do.
+// A second Windows program beside Hexlark under Wine.
+//   helper hold HOLD PERIOD CYCLES: holds the clipboard open for HOLD ms of
+//     every PERIOD ms, as clipboard histories and password managers do; with
+//     a fifth argument "paint", it also asks Hexlark's window to repaint half
+//     way through the first hold and says whether it did so while it waited.
+//   helper read MS: reads Hexlark's controls as a screen reader does, through
+//     MSAA, one line each: name, role, state, keyboard shortcut; then prints,
+//     for MS ms, each live-region event of Hexlark's with its object's name
+//     and value.
 #include <windows.h>
 
+#include <oleacc.h>
+
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+HWND hexlark()
+{
+    return FindWindowW(nullptr, L"Hexlark");
+}
+
+void say(const char *format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    std::vprintf(format, arguments);
+    va_end(arguments);
+    std::fflush(stdout);
+}
+
+std::string text(BSTR wide)
+{
+    char narrow[256] = {};
+    WideCharToMultiByte(CP_UTF8, 0, wide ? wide : L"", -1, narrow, sizeof narrow, nullptr, nullptr);
+    SysFreeString(wide);
+    return narrow;
+}
+
+void describe(const char *kind, IAccessible *object, VARIANT child)
+{
+    BSTR name = nullptr, value = nullptr, shortcut = nullptr;
+    VARIANT role{}, state{};
+    object->get_accName(child, &name);
+    object->get_accValue(child, &value);
+    object->get_accKeyboardShortcut(child, &shortcut);
+    object->get_accRole(child, &role);
+    object->get_accState(child, &state);
+    say("%s\t%s\t%ld\t%#lx\t%s\t%s\n", kind, text(name).c_str(), role.lVal, state.lVal,
+        text(shortcut).c_str(), text(value).c_str());
+}
+
+BOOL CALLBACK control(HWND window, LPARAM)
+{
+    IAccessible *object = nullptr;
+    VARIANT self{};
+    self.vt = VT_I4;
+    if (IsWindowVisible(window) &&
+        SUCCEEDED(AccessibleObjectFromWindow(window, OBJID_CLIENT, __uuidof(IAccessible),
+                                             reinterpret_cast<void **>(&object)))) {
+        describe("control", object, self);
+        object->Release();
+    }
+    return TRUE;
+}
+
+void CALLBACK event(HWINEVENTHOOK, DWORD, HWND window, LONG id, LONG child, DWORD, DWORD)
+{
+    IAccessible *object = nullptr;
+    VARIANT which{};
+    if (SUCCEEDED(AccessibleObjectFromEvent(window, id, child, &object, &which))) {
+        describe("live", object, which);
+        object->Release();
+    }
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    if (argc != 4) {
-        return 2;
-    }
-    const int hold = std::atoi(argv[1]);
-    const int period = std::atoi(argv[2]);
-    for (int cycle = std::atoi(argv[3]); cycle > 0; --cycle) {
-        while (!OpenClipboard(nullptr)) {
-            Sleep(1);
+    if (argc >= 5 && std::strcmp(argv[1], "hold") == 0) {
+        const int hold = std::atoi(argv[2]), period = std::atoi(argv[3]);
+        for (int cycle = std::atoi(argv[4]); cycle > 0; --cycle) {
+            while (!OpenClipboard(nullptr)) {
+                Sleep(1);
+            }
+            say("holding\n");
+            if (argc == 6) {
+                Sleep(hold / 2);
+                InvalidateRect(hexlark(), nullptr, TRUE);
+                Sleep(hold / 4);
+                say(GetUpdateRect(hexlark(), nullptr, FALSE) ? "unpainted\n" : "painted\n");
+                Sleep(hold / 4);
+            } else {
+                Sleep(hold);
+            }
+            CloseClipboard();
+            Sleep(period - hold);
         }
-        std::puts("holding");
-        std::fflush(stdout);
-        Sleep(hold);
-        CloseClipboard();
-        Sleep(period - hold);
+        return 0;
     }
-    return 0;
+    if (argc == 3 && std::strcmp(argv[1], "read") == 0) {
+        CoInitialize(nullptr);
+        DWORD process = 0;
+        GetWindowThreadProcessId(hexlark(), &process);
+        EnumChildWindows(hexlark(), control, 0);
+        SetWinEventHook(EVENT_OBJECT_LIVEREGIONCHANGED, EVENT_OBJECT_LIVEREGIONCHANGED, nullptr,
+                        event, process, 0, WINEVENT_OUTOFCONTEXT);
+        say("listening\n");
+        SetTimer(nullptr, 0, static_cast<UINT>(std::atoi(argv[2])), nullptr);
+        MSG message{};
+        while (GetMessageW(&message, nullptr, 0, 0) > 0 && message.message != WM_TIMER) {
+            DispatchMessageW(&message);
+        }
+        return 0;
+    }
+    return 2;
 }

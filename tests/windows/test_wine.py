@@ -40,6 +40,40 @@ def hyphen_centres(shot):
     return [sum(columns) / len(columns) for ink, columns in bars if ink == hyphen]
 
 
+# Name: MSAA keyboard shortcut, as the design names and marks each control.
+NAMES = {"MAC address": "", "Generate": "Alt+G", "Copy": "Alt+C", "About": "Alt+A"}
+READ_ONLY = 0x40  # STATE_SYSTEM_READONLY
+
+
+def test_screen_reader_names_every_control_and_hears_every_new_address(wine):
+    read = wine.reader(30000)
+    controls = {line[1]: line[2:5] for line in read() if line[0] == "control"}
+    assert {name: controls[name][2] for name in NAMES} == NAMES
+    assert int(controls["MAC address"][1], 16) & READ_ONLY
+    told = lambda: [line[5] for line in read() if line[0] == "live" and line[1] == "MAC address"]
+    wine.run("xdotool", "windowactivate", "--sync", wine.window)
+    wine.x.click(wine.window, "Text1")
+    for name, keys in [("Alt+G in the box", ["alt+g"]), ("Space on Generate", ["space"]),
+                       ("Enter on Generate", ["Return"]), ("Alt+C", ["alt+c"]),
+                       ("Alt+G on Copy", ["alt+g"]), ("a click on Generate", [])]:
+        before = len(told())
+        wine.keys(*keys) if keys else wine.x.click(wine.window, "Generate")
+        time.sleep(SETTLE)
+        assert len(told()) == before + (name != "Alt+C"), f"{name}: {told()}"
+    assert len(set(told())) == 5 and told()[-1].encode() == wine.shown()
+
+
+def test_input_during_a_wait_for_the_clipboard_comes_after_it(wine):
+    shown = wine.shown()
+    wine.claim_clipboard()
+    helper = wine.hold_clipboard(800, 800, 1, "paint")
+    wine.keys("alt+c", "alt+g")  # Copy waits; Generate is pressed meanwhile
+    helper.wait(30)
+    assert open(helper.out).read().split() == ["holding", "painted"]
+    wait_for(lambda: wine.x.clipboard() == shown, "Copy takes the address shown when pressed")
+    assert wine.shown() not in (shown, None)
+
+
 def test_access_keys_and_clipboard(wine):
     first = wine.shown()
     assert ADDRESS.fullmatch(first) and first != b"00-00-00-00-00-00"

@@ -1,0 +1,71 @@
+"""The real program on the screens and window managers people have: the
+desktop's font (Qt's GTK theme), other font resolutions, two monitors, and
+window managers that grant full screen to any window."""
+import re
+import time
+
+import pytest
+
+from harness import XSession, colour_faults, run, text_faults, wait_for
+
+
+@pytest.mark.parametrize("font", ["Cantarell 11", "DejaVu Sans 11", "Noto Sans 10"])
+def test_labels_and_captions_fit_under_the_desktop_font(x, font):
+    app = x.hexlark(env=x.gtk_desktop(font))
+    x.keys(app.window, "Tab")  # the caret out of the address's way
+    assert text_faults(x.screenshot(app.window)) == []
+
+
+@pytest.mark.parametrize("primary", [0, 1920], ids=["primary on the left", "primary on the right"])
+def test_window_opens_centred_on_the_primary_monitor_frame_included(primary):
+    x = XSession(screen="3840x1080x24")
+    try:
+        for left in (0, 1920):  # the screen's one output, and a monitor more without one
+            run(["xrandr", "--setmonitor", f"{'*' * (left == primary)}M{left}",
+                 f"1920/508x1080/286+{left}+0", "none" if left else "screen"], env=x.env)
+        run(["xdotool", "mousemove", str(2880 - primary), "540"], env=x.env)  # on the other one
+        app = x.hexlark()
+
+        def frame():
+            left, top, width, height = x.geometry(app.window)
+            extents = run(["xprop", "-id", app.window, "_NET_FRAME_EXTENTS"], env=x.env).stdout
+            fl, fr, ft, fb = map(int, re.findall(rb"\d+", extents.split(b"=")[-1]))
+            return left - fl, top - ft, width + fl + fr, height + ft + fb
+
+        assert frame()[3] > 163, "openbox drew no frame"
+        centred = lambda f: abs(2 * f[0] + f[2] - 2 * primary - 1920) <= 2 and abs(
+            2 * f[1] + f[3] - 1080) <= 2
+        wait_for(lambda: centred(frame()), f"the frame centred on {primary} (it is {frame()})", 5)
+    finally:
+        x.stop()
+
+
+# The client area at each font resolution, in device pixels, with Qt's scaling or without.
+CLIENT_AREAS = {96: (273, 163), 120: (341, 204), 144: (410, 245), 192: (546, 326)}
+
+
+@pytest.mark.parametrize("dpi", CLIENT_AREAS)
+def test_layout_and_fonts_scale_together(x, dpi):
+    run(["xrdb", "-nocpp", "-merge"], input=f"Xft.dpi:\t{dpi}\n".encode(), env=x.env)
+    for scaling in ("1", "0"):
+        app = x.hexlark(env=dict(x.env, QT_ENABLE_HIGHDPI_SCALING=scaling))
+        assert x.geometry(app.window)[2:] == CLIENT_AREAS[dpi]
+        x.keys(app.window, "Tab")  # the caret out of the address's way
+        shot = x.screenshot(app.window)
+        assert colour_faults(shot) == [] and text_faults(shot, dpi / 96) == [], scaling
+        assert x.close(app) == 0, open(app.log).read()
+
+
+@pytest.mark.parametrize("wm", ["icewm", "fluxbox"])
+def test_fixed_window_stays_fixed_when_full_screen_or_maximized(wm):
+    x = XSession(wm=wm)
+    try:
+        app = x.hexlark()
+        wait_for(lambda: x.property(app.window, "_NET_FRAME_EXTENTS"), f"{wm} frames the window")
+        for state in ("fullscreen", "maximized_vert,maximized_horz"):
+            run(["wmctrl", "-i", "-r", app.window, "-b", f"add,{state}"], env=x.env)
+            time.sleep(1)  # for the window manager to grant it, and the window to leave it
+            assert x.geometry(app.window)[2:] == (273, 163), state
+        assert app.proc.poll() is None, open(app.log).read()
+    finally:
+        x.stop()
