@@ -9,7 +9,7 @@ build="$root/build/windows"
 source "$root/scripts/packages.sh"
 ensure_packages "${WINDOWS_BUILD_PACKAGES[@]}"
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" >/dev/null
-cmake --build "$build" --parallel 2 >&2
+step "Configuring the Windows edition" cmake -S "$root" -B "$build" -G Ninja \
+    -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake"
+step "Building the Windows edition" cmake --build "$build" --parallel 2
 echo "$build/windows/hexlark.exe"

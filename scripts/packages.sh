@@ -1,9 +1,14 @@
-# Debian packages Hexlark needs, by what for. Sourced by the other scripts.
+# Debian packages Hexlark needs, by what for, and how the scripts install
+# them. Sourced by the other scripts.
 
-# To build and run the program.
+# shellcheck source=step.sh
+source "$(dirname "${BASH_SOURCE[0]}")/step.sh"
+
+# To build and run the program, and to build its tests (a plain build does):
+# the widget tests queue input through Qt's platform interface.
 BUILD_PACKAGES=(
     cmake ninja-build make g++ pkg-config
-    qt6-base-dev libgl-dev libxkbcommon-dev
+    qt6-base-dev qt6-base-private-dev libgl-dev libxkbcommon-dev
     fonts-liberation2 fonts-dejavu-core
     qt6-wayland
 )
@@ -19,7 +24,7 @@ TEST_PACKAGES=(
     dpkg-dev file build-essential debhelper lintian
     weston xwayland wl-clipboard at-spi2-core python3-pyatspi dbus-daemon dbus-bin
     x11-xserver-utils xfce4-settings
-    python3-pytest python3-pil python3-xlib openbox icewm fluxbox wmctrl qt6-base-private-dev
+    python3-pytest python3-pil python3-xlib openbox icewm fluxbox wmctrl
     wine wine64 fonts-wine python3-pefile g++-mingw-w64-x86-64-posix
     orca qt6-gtk-platformtheme fonts-cantarell fonts-noto-core
     wixl msitools osslsigncode openssl liblnk-utils autopkgtest
@@ -43,11 +48,14 @@ ensure_packages() {
     if [ ${#missing[@]} -eq 0 ]; then
         return 0
     fi
+    step "Installing ${missing[*]}" apt_install "${missing[@]}"
+}
+
+apt_install() {
     local sudo=()
     if [ "$(id -u)" -ne 0 ]; then
         sudo=(sudo)
     fi
-    echo "Installing: ${missing[*]}"
-    "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    "${sudo[@]}" apt-get update
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "$@"
 }

@@ -18,9 +18,9 @@ else
     ensure_packages "${BUILD_PACKAGES[@]}" "${HEADLESS_PACKAGES[@]}"
 fi
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DBUILD_TESTING=OFF -DHEXLARK_BUILD_BENCHMARKS=OFF >/dev/null
-cmake --build "$build" --parallel
+step "Configuring Hexlark" cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DBUILD_TESTING=OFF -DHEXLARK_BUILD_BENCHMARKS=OFF
+step "Building Hexlark" cmake --build "$build" --parallel
 program="$build/qt/hexlark"
 
 if have_display; then

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Hexlark twice (warnings as errors; then
 # with AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test
-# in both builds.
+# in both builds. One line a step; each step's output is in build/logs.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -11,8 +11,8 @@ ensure_packages "${BUILD_PACKAGES[@]}" "${HEADLESS_PACKAGES[@]}" "${TEST_PACKAGE
 
 cd "$root"
 for preset in ci asan; do
-    echo "=== $preset build ==="
-    cmake --preset "$preset"
-    cmake --build --preset "$preset" --parallel 2
-    ctest --preset "$preset"
+    step "Configuring the $preset build" cmake --preset "$preset"
+    step "Building the $preset build" cmake --build --preset "$preset" --parallel 2
+    step "Testing the $preset build" ctest --preset "$preset"
+    grep -E "tests passed|Total Test time" "$STEP_LOG"
 done

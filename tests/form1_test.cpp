@@ -161,33 +161,40 @@ private slots:
     // focus, Enter and Escape click none, and typing changes nothing.
     void keys_data()
     {
+        QTest::addColumn<QString>("from");
         QTest::addColumn<int>("key");
-        QTest::addColumn<bool>("alt");
+        QTest::addColumn<int>("modifiers");
         QTest::addColumn<std::string>("log");
+        QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("focus");
+        // The fake source's second address from Alt+G on, its third from keypad Enter on.
+        const QString second = "CD-EF-01-23-45-67";
         // clang-format off
-        QTest::newRow("Alt+G") << int(Qt::Key_G) << true << std::string() << "Command1";
-        QTest::newRow("Alt+C") << int(Qt::Key_C) << true << std::string("clear copy:CD-EF-01-23-45-67 ") << "Command3";
-        QTest::newRow("Alt+A") << int(Qt::Key_A) << true << std::string("Hexlark v1.0, by Quillmoth ") << "Command2";
-        QTest::newRow("Enter") << int(Qt::Key_Return) << false << std::string() << "Text1";
-        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << false << std::string() << "Text1";
-        QTest::newRow("Escape") << int(Qt::Key_Escape) << false << std::string() << "Text1";
-        QTest::newRow("Delete") << int(Qt::Key_Delete) << false << std::string() << "Text1";
-        QTest::newRow("typing") << int(Qt::Key_X) << false << std::string() << "Text1";
+        QTest::newRow("Alt+G") << "Text1" << int(Qt::Key_G) << int(Qt::AltModifier) << std::string() << second << "Command1";
+        QTest::newRow("Alt+C") << "Text1" << int(Qt::Key_C) << int(Qt::AltModifier) << std::string("clear copy:CD-EF-01-23-45-67 ") << second << "Command3";
+        QTest::newRow("Alt+A") << "Text1" << int(Qt::Key_A) << int(Qt::AltModifier) << std::string("Hexlark v1.0, by Quillmoth ") << second << "Command2";
+        QTest::newRow("Enter") << "Text1" << int(Qt::Key_Return) << 0 << std::string() << second << "Text1";
+        QTest::newRow("keypad Enter") << "Text1" << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << std::string() << second << "Text1";
+        QTest::newRow("Escape") << "Text1" << int(Qt::Key_Escape) << 0 << std::string() << second << "Text1";
+        QTest::newRow("Delete") << "Text1" << int(Qt::Key_Delete) << 0 << std::string() << second << "Text1";
+        QTest::newRow("typing") << "Text1" << int(Qt::Key_X) << 0 << std::string() << second << "Text1";
+        QTest::newRow("keypad Enter on Generate") << "Command1" << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << std::string() << "89-AB-CD-EF-01-23" << "Command1";
         // clang-format on
     }
     void keys()
     {
+        QFETCH(QString, from);
         QFETCH(int, key);
-        QFETCH(bool, alt);
+        QFETCH(int, modifiers);
         QFETCH(std::string, log);
+        QFETCH(QString, address);
         QFETCH(QString, focus);
         m_fakes.log.clear();
-        text1()->setFocus();
-        QTest::keyClick(text1(), static_cast<Qt::Key>(key), alt ? Qt::AltModifier : Qt::NoModifier);
+        QWidget *pressed = m_window->findChild<QWidget *>(from);
+        pressed->setFocus();
+        QTest::keyClick(pressed, static_cast<Qt::Key>(key), Qt::KeyboardModifiers(modifiers));
         QTRY_COMPARE_WITH_TIMEOUT(m_fakes.log, log, kKeyDeadlineMs);
-        // The second address of the fake source's draws, from Alt+G on.
-        QTRY_COMPARE_WITH_TIMEOUT(text1()->text(), "CD-EF-01-23-45-67", kKeyDeadlineMs);
+        QTRY_COMPARE_WITH_TIMEOUT(text1()->text(), address, kKeyDeadlineMs);
         QTest::qWait(300);
         QCOMPARE(m_fakes.log, log);
         QCOMPARE(QApplication::focusWidget()->objectName(), focus);

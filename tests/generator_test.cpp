@@ -7,9 +7,11 @@
 #include <QObject>
 #include <QTest>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <map>
+#include <new>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -111,6 +113,20 @@ private slots:
             drawn.push_back(static_cast<std::uint64_t>(u * kTwoTo53));
         }
         QCOMPARE(drawn, expected);
+    }
+
+    // Nothing of the key or its output outlives the source: the storage it stood
+    // in holds no more than its vtable pointer, clock reference and a count.
+    void keyWipedOnDestruction()
+    {
+        FixedClock clock;
+        alignas(ChaChaRandomSource) std::array<unsigned char, sizeof(ChaChaRandomSource)> storage{};
+        auto *source = new (storage.data()) ChaChaRandomSource(countingKey(), clock);
+        source->Reseed();
+        source->NextUniform();
+        source->~ChaChaRandomSource();
+        const auto leftover = std::ranges::count_if(storage, [](unsigned char byte) { return byte != 0; });
+        QVERIFY2(leftover <= 3 * int(sizeof(void *)), qPrintable(QString::number(leftover)));
     }
 
     void entropySeeds()

@@ -1,17 +1,8 @@
-"""The real program driven from the keyboard as people do: Enter and Space on
-the focused button, and access keys pressed back to back."""
+"""The real program driven from the keyboard as people do: access keys pressed
+back to back. (Enter and Space on the focused button: test_orca.py.)"""
 import pytest
 
 from harness import run, wait_for
-
-
-@pytest.mark.parametrize("key", ["Return", "KP_Enter", "space"])
-def test_enter_and_space_click_the_focused_button(x, key):
-    app = x.hexlark()
-    shown = x.copied(app.window, "alt+c")
-    x.click(app.window, "Text1")  # Copy took the focus; back to the address box
-    x.keys(app.window, "Tab", key)  # on Generate
-    wait_for(lambda: x.copied(app.window, "alt+c") != shown, "a new address", 3)
 
 
 @pytest.mark.parametrize("theme", ["Qt's own", "GTK"])

@@ -1,21 +1,18 @@
 // A second Windows program beside Hexlark under Wine.
-//   helper hold HOLD PERIOD CYCLES: holds the clipboard open for HOLD ms of
-//     every PERIOD ms, as clipboard histories and password managers do; with
-//     a fifth argument "paint", it also asks Hexlark's window to repaint half
-//     way through the first hold and says whether it did so while it waited.
+//   helper hold HOLD PERIOD CYCLES [paint]: holds the clipboard open for HOLD
+//     ms of every PERIOD ms, as clipboard histories and password managers do;
+//     with "paint", it also asks Hexlark's window to repaint half way through
+//     the first hold and says whether it did so while it waited.
 //   helper read MS: reads Hexlark's controls as a screen reader does, through
-//     MSAA, one line each: name, role, state, keyboard shortcut; then prints,
-//     for MS ms, each live-region event of Hexlark's with its object's name
-//     and value.
+//     MSAA, a line each (name, role, state, keyboard shortcut, value), then for
+//     MS ms each live-region event of Hexlark's with its object's.
 #include <windows.h>
 
 #include <oleacc.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 namespace {
 
@@ -24,21 +21,14 @@ HWND hexlark()
     return FindWindowW(nullptr, L"Hexlark");
 }
 
-void say(const char *format, ...)
+const char *text(BSTR wide)
 {
-    va_list arguments;
-    va_start(arguments, format);
-    std::vprintf(format, arguments);
-    va_end(arguments);
-    std::fflush(stdout);
-}
-
-std::string text(BSTR wide)
-{
-    char narrow[256] = {};
-    WideCharToMultiByte(CP_UTF8, 0, wide ? wide : L"", -1, narrow, sizeof narrow, nullptr, nullptr);
+    static char narrow[4][256];
+    static int next = 0;
+    char *out = narrow[next++ % 4];
+    WideCharToMultiByte(CP_UTF8, 0, wide ? wide : L"", -1, out, 256, nullptr, nullptr);
     SysFreeString(wide);
-    return narrow;
+    return out;
 }
 
 void describe(const char *kind, IAccessible *object, VARIANT child)
@@ -50,20 +40,20 @@ void describe(const char *kind, IAccessible *object, VARIANT child)
     object->get_accKeyboardShortcut(child, &shortcut);
     object->get_accRole(child, &role);
     object->get_accState(child, &state);
-    say("%s\t%s\t%ld\t%#lx\t%s\t%s\n", kind, text(name).c_str(), role.lVal, state.lVal,
-        text(shortcut).c_str(), text(value).c_str());
+    std::printf("%s\t%s\t%ld\t%#lx\t%s\t%s\n", kind, text(name), role.lVal, state.lVal,
+                text(shortcut), text(value));
+    object->Release();
 }
 
 BOOL CALLBACK control(HWND window, LPARAM)
 {
     IAccessible *object = nullptr;
     VARIANT self{};
-    self.vt = VT_I4;
-    if (IsWindowVisible(window) &&
-        SUCCEEDED(AccessibleObjectFromWindow(window, OBJID_CLIENT, __uuidof(IAccessible),
-                                             reinterpret_cast<void **>(&object)))) {
+    self.vt = VT_I4; // CHILDID_SELF
+    if (IsWindowVisible(window) && SUCCEEDED(AccessibleObjectFromWindow(
+                                       window, OBJID_CLIENT, __uuidof(IAccessible),
+                                       reinterpret_cast<void **>(&object)))) {
         describe("control", object, self);
-        object->Release();
     }
     return TRUE;
 }
@@ -74,7 +64,6 @@ void CALLBACK event(HWINEVENTHOOK, DWORD, HWND window, LONG id, LONG child, DWOR
     VARIANT which{};
     if (SUCCEEDED(AccessibleObjectFromEvent(window, id, child, &object, &which))) {
         describe("live", object, which);
-        object->Release();
     }
 }
 
@@ -82,21 +71,20 @@ void CALLBACK event(HWINEVENTHOOK, DWORD, HWND window, LONG id, LONG child, DWOR
 
 int main(int argc, char *argv[])
 {
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     if (argc >= 5 && std::strcmp(argv[1], "hold") == 0) {
         const int hold = std::atoi(argv[2]), period = std::atoi(argv[3]);
         for (int cycle = std::atoi(argv[4]); cycle > 0; --cycle) {
             while (!OpenClipboard(nullptr)) {
                 Sleep(1);
             }
-            say("holding\n");
+            std::puts("holding");
+            Sleep(argc == 6 ? hold / 2 : hold);
             if (argc == 6) {
-                Sleep(hold / 2);
                 InvalidateRect(hexlark(), nullptr, TRUE);
                 Sleep(hold / 4);
-                say(GetUpdateRect(hexlark(), nullptr, FALSE) ? "unpainted\n" : "painted\n");
+                std::puts(GetUpdateRect(hexlark(), nullptr, FALSE) ? "unpainted" : "painted");
                 Sleep(hold / 4);
-            } else {
-                Sleep(hold);
             }
             CloseClipboard();
             Sleep(period - hold);
@@ -110,7 +98,7 @@ int main(int argc, char *argv[])
         EnumChildWindows(hexlark(), control, 0);
         SetWinEventHook(EVENT_OBJECT_LIVEREGIONCHANGED, EVENT_OBJECT_LIVEREGIONCHANGED, nullptr,
                         event, process, 0, WINEVENT_OUTOFCONTEXT);
-        say("listening\n");
+        std::puts("listening");
         SetTimer(nullptr, 0, static_cast<UINT>(std::atoi(argv[2])), nullptr);
         MSG message{};
         while (GetMessageW(&message, nullptr, 0, 0) > 0 && message.message != WM_TIMER) {

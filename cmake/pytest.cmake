@@ -1,0 +1,26 @@
+# hexlark_add_pytest(<test> <file> TOOLS <package:program>... [LABELS <label>...]
+#                    [ENVIRONMENT <name=value>...] [PYTEST <option>...])
+# A pytest file as one CTest test, run by HEXLARK_PYTHON with the black-box
+# harness (tests/e2e/harness.py) on its path. A test whose tools are missing
+# is left out, with a note (hexlark_require_tool).
+function(hexlark_add_pytest name file)
+    cmake_parse_arguments(PARSE_ARGV 2 ARG "" "" "TOOLS;LABELS;ENVIRONMENT;PYTEST")
+    set(found ${HEXLARK_PYTHON})
+    foreach(tool IN LISTS ARG_TOOLS)
+        string(REPLACE ":" ";" tool ${tool})
+        list(GET tool 0 package)
+        list(GET tool 1 program)
+        string(MAKE_C_IDENTIFIER "HEXLARK_TOOL_${program}" variable)
+        hexlark_require_tool(${variable} ${program} PACKAGE ${package} FOR ${name})
+        if(NOT ${variable})
+            set(found FALSE)
+        endif()
+    endforeach()
+    if(NOT found)
+        return()
+    endif()
+    add_test(NAME ${name}
+        COMMAND ${HEXLARK_PYTHON} -m pytest -q -p no:cacheprovider ${ARG_PYTEST} ${file})
+    set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}"
+        ENVIRONMENT "PYTHONDONTWRITEBYTECODE=1;PYTHONPATH=${PROJECT_SOURCE_DIR}/tests/e2e;${ARG_ENVIRONMENT}")
+endfunction()
