@@ -134,6 +134,8 @@ def test_copy_fails_when_the_clipboard_stays_busy(wine):
     wine.keys("alt+c")
     box = wait_for(lambda: [w for w in wine.x.windows("Hexlark") if w != wine.window],
                    "the failure reported in a box")
+    said = [line[1] for line in wine.reader(0)() if line[0] == "control"]  # the box's, in front
+    assert "hexlark: cannot clear the clipboard" in said, said
     wine.x.keys(box[0], "Return")
     assert wine.proc.wait(15) == 1
     wine.start()
