@@ -328,7 +328,7 @@ LRESULT Form1Window::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CTLCOLORSTATIC:
         // A read-only EDIT asks too; it keeps the standard colours.
         if (const Control *label = controlByWindow(reinterpret_cast<HWND>(lParam));
-            label != nullptr && label->design->kind == design::ControlKind::Label) {
+            label != nullptr && label->design->transparentBackground) {
             HDC dc = reinterpret_cast<HDC>(wParam);
             SetTextColor(dc, static_cast<COLORREF>(label->design->textColour.value_or(0)));
             SetBkMode(dc, TRANSPARENT);
