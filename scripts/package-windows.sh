@@ -46,13 +46,13 @@ sign() {
 }
 
 # The build's own program and package stay unsigned: the signed ones are
-# made apart, the package by windows/installer.cmake's command.
+# made apart, with the build's own packaging step.
 signed="$build/signed"
 rm -rf "$signed"
 mkdir -p "$signed"
 sign "$build/windows/hexlark.exe" "$signed/hexlark.exe"
-cp "$build/windows/hexlark.wxs" "$signed/"
-(cd "$signed" && wixl --arch x64 --output unsigned.msi hexlark.wxs)
+cmake -DDIR="$build/windows" -DPROGRAM="$signed/hexlark.exe" -DMSI="$signed/unsigned.msi" \
+    -P "$build/windows/package_msi.cmake"
 sign "$signed/unsigned.msi" "$signed/hexlark.msi"
-rm "$signed/unsigned.msi" "$signed/hexlark.wxs"
+rm "$signed/unsigned.msi"
 echo "$signed/hexlark.msi"

@@ -10,9 +10,12 @@ if(HEXLARK_SANITIZE)
     return()
 endif()
 
-# Two Release builds with Make in two fresh folders give the same program.
+# Two Release builds with Make in two fresh folders give the same program; the
+# Windows edition's package, where it is built, the same bytes from one program.
 add_test(NAME reproducible_build_test
     COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
             -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/reproducible_build
+            -DPACKAGING=${HEXLARK_WINDOWS_BINARY_DIR}/windows
             -P ${CMAKE_CURRENT_SOURCE_DIR}/reproducible_build.cmake)
 set_tests_properties(reproducible_build_test PROPERTIES LABELS build TIMEOUT 900 PROCESSORS 2)
+
