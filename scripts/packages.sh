@@ -29,7 +29,7 @@ TEST_PACKAGES=(
 WINDOWS_BUILD_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
 
 # To package and sign it (scripts/package-windows.sh).
-WINDOWS_PACKAGE_PACKAGES=(wixl msitools faketime osslsigncode)
+WINDOWS_PACKAGE_PACKAGES=(wixl msitools faketime osslsigncode openssl)
 
 # Installs whichever of the named packages are missing, and nothing else.
 ensure_packages() {

@@ -1,8 +1,9 @@
-"""The Windows Installer package: its tables and notices; signing by package-windows.sh; under Wine
-(conftest.py), a quiet install into the default or a chosen folder, the installed program, an upgrade,
-a refused downgrade and a quiet uninstall, the last three naming no folder."""
+"""The Windows Installer package: its tables and notices; signing by package-windows.sh, and each way it
+refuses to; under Wine (conftest.py), a quiet install into the default or a chosen folder, the installed
+program, an upgrade, a refused downgrade and a quiet uninstall, the last three naming no folder."""
 import os
 import re
+import socket
 import sys
 import uuid
 
@@ -83,11 +84,15 @@ def session(wine):
     wine.x.start(["wine", "wineboot"], env=wine.env).wait(60)
 
 
-def test_signed_program_and_package(wine, tmp_path):
-    env = dict(os.environ, HEXLARK_WINDOWS_BUILD=BUILD)
-    assert run(SCRIPT, env=env, timeout=300).stderr.decode().count("Not signed") == 1
-    env.update(HEXLARK_SIGN_PFX=certificate(tmp_path), HEXLARK_SIGN_PASSWORD=PASSWORD)
-    signed = [run(SCRIPT, env=env, timeout=300).stdout.decode().split()[-1], f"{tmp_path}/Hexlark/hexlark.exe"]
+def test_signed_program_and_package_then_an_unsigned_run(wine, tmp_path):
+    unsigned = dict(os.environ, HEXLARK_WINDOWS_BUILD=BUILD)
+    env = dict(unsigned, HEXLARK_SIGN_PFX=certificate(tmp_path), HEXLARK_SIGN_PASSWORD=PASSWORD)
+    done = run(["strace", "-f", "-qq", "-e", "trace=execve", "-s", "200", "-o", f"{tmp_path}/started", *SCRIPT],
+               env=env, timeout=300)
+    # No command line, which every local user can read, holds the password.
+    started = (tmp_path / "started").read_text()
+    assert "osslsigncode" in started and PASSWORD not in started
+    signed = [done.stdout.decode().split()[-1], f"{tmp_path}/Hexlark/hexlark.exe"]
     run(["msiextract", "-C", str(tmp_path), signed[0]])
     for path in signed:
         shown = run(["osslsigncode", "verify", "-CAfile", f"{tmp_path}/cert.pem", "-in", path])
@@ -97,6 +102,43 @@ def test_signed_program_and_package(wine, tmp_path):
         env=dict(os.environ, HEXLARK_WINDOWS_EXE=signed[1]), timeout=60)
     wine.start(signed[1])
     assert wine.x.close(wine) == 0
+    assert run(SCRIPT, env=unsigned, timeout=300).stderr.decode().count("Not signed") == 1
+    assert not os.path.exists(f"{BUILD}/signed")
+
+
+# Each way a signing setup is refused: the certificate, the settings changed, the status,
+# and words of the one line that says why.
+REFUSED = {
+    "expired": (dict(since="2019-06-01"), {}, 1, "expired on May 31 00:00:00 2020 GMT"),
+    "not yet valid": (dict(since="2090-01-01"), {}, 1, "not valid before Jan  1 00:00:00 2090 GMT"),
+    "not for code signing": (dict(usage="serverAuth"), {}, 1, "not for code signing"),
+    "password unset": ({}, {"HEXLARK_SIGN_PASSWORD": None}, 1, "HEXLARK_SIGN_PASSWORD is not"),
+    "file unset": ({}, {"HEXLARK_SIGN_PFX": None}, 1, "HEXLARK_SIGN_PFX names no certificate"),
+    "wrong password": ({}, {"HEXLARK_SIGN_PASSWORD": "wrong"}, 255, "wrong password"),
+    "no file": ({}, {"HEXLARK_SIGN_PFX": "/nowhere/cert.pfx"}, 255, "no certificate file at /nowhere/cert.pfx"),
+    # A certificate without a password gets as far as the timestamp, which never comes.
+    "silent timestamp server": (dict(password=""), {"HEXLARK_SIGN_PASSWORD": "", "HEXLARK_SIGN_TIMEOUT": "2",
+                                "HEXLARK_SIGN_TIMESTAMP": "http://127.0.0.1:{port}"}, 124, "did not answer within 2 s"),
+    "build fails": ({}, {"HEXLARK_SIGN_PFX": None, "HEXLARK_SIGN_PASSWORD": None, "HEXLARK_WINDOWS_BUILD": "{tmp}"},
+                    1, "failed (status 1): cmake -S"),
+}
+
+
+@pytest.mark.parametrize("given", REFUSED)
+def test_refused_signing_ends_in_one_line_and_leaves_nothing_signed(tmp_path, given):
+    made, changes, status, words = REFUSED[given]
+    silent = socket.create_server(("127.0.0.1", 0))  # accepts, and never answers
+    (tmp_path / "CMakeCache.txt").write_text("CMAKE_HOME_DIRECTORY:INTERNAL=/nowhere\n")  # another tree's
+    env = dict(os.environ, HEXLARK_WINDOWS_BUILD=BUILD, HEXLARK_SIGN_PFX=certificate(tmp_path, **made),
+               HEXLARK_SIGN_PASSWORD=PASSWORD) | {name: text and text.format(port=silent.getsockname()[1],
+                                                                            tmp=tmp_path) for name, text in changes.items()}
+    env = {name: text for name, text in env.items() if text is not None}
+    os.makedirs(f"{env['HEXLARK_WINDOWS_BUILD']}/signed/hexlark.msi", exist_ok=True)  # from an earlier run
+    done = run(SCRIPT, env=env, timeout=60, check=False)
+    said = done.stderr.decode().splitlines()
+    assert (done.returncode, done.stdout, [line for line in said if line.startswith("package-windows.sh: ")]) == (
+        status, b"", said[-1:]) and words in said[-1]
+    assert not os.path.exists(f"{env['HEXLARK_WINDOWS_BUILD']}/signed")
 
 
 @pytest.mark.parametrize("chosen", [None, r"C:\Tools\My Hexlark"])
