@@ -22,7 +22,7 @@ TEST_PACKAGES=(
     python3-pytest python3-pil python3-xlib openbox
     wine wine64 fonts-wine python3-pefile g++-mingw-w64-x86-64-posix
     orca qt6-gtk-platformtheme fonts-cantarell fonts-noto-core
-    wixl msitools osslsigncode openssl liblnk-utils autopkgtest faketime
+    wixl msitools osslsigncode openssl liblnk-utils autopkgtest faketime mmdebstrap
 )
 
 # To cross-build the Windows edition (scripts/build-windows.sh).
@@ -30,6 +30,9 @@ WINDOWS_BUILD_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mi
 
 # To package and sign it (scripts/package-windows.sh).
 WINDOWS_PACKAGE_PACKAGES=(wixl msitools faketime osslsigncode openssl)
+
+# To run the as-installed tests in a fresh Debian root (scripts/autopkgtest.sh).
+TESTBED_PACKAGES=(dpkg-dev debhelper autopkgtest mmdebstrap)
 
 # Installs whichever of the named packages are missing, and nothing else.
 ensure_packages() {

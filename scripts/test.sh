@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Hexlark twice (warnings as errors; then
 # with AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test
-# in both builds.
+# in both builds, then the Debian package's as-installed tests in a fresh
+# Debian root (scripts/autopkgtest.sh), which take minutes.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -16,3 +17,5 @@ for preset in ci asan; do
     cmake --build --preset "$preset" --parallel 2
     ctest --preset "$preset"
 done
+echo "=== Debian package in a fresh testbed ==="
+ctest --preset testbed
