@@ -71,9 +71,8 @@ property() {
 
 # Signs the file $1 into $2, naming the product and its web page, as Windows
 # shows them before it runs the file; the password goes through standard
-# input. A timestamp server that never answers
-# would hold the run for as long as it keeps the connection open: each
-# signing gets a bounded time.
+# input. A timestamp server that never answers would hold the run for as long
+# as it keeps the connection open: each signing gets a bounded time.
 sign() {
     local options=() status=0 bound="${HEXLARK_SIGN_TIMEOUT:-60}"
     if [ -n "$HEXLARK_SIGN_PASSWORD" ]; then
