@@ -65,7 +65,8 @@ def package(tmp_path, version, next_release):
 
 def test_tables_and_notices(tmp_path):
     properties = run(["msiinfo", "export", MSI, "Property"]).stdout.decode().splitlines()
-    assert {"ALLUSERS\t1", f"UpgradeCode\t{{{UPGRADE_CODE}}}", f"ProductCode\t{{{PRODUCT_CODE}}}"} <= set(properties)
+    assert {"ALLUSERS\t1", "ProductLanguage\t1033", f"UpgradeCode\t{{{UPGRADE_CODE}}}",
+            f"ProductCode\t{{{PRODUCT_CODE}}}"} <= set(properties)
     assert "\tA later version of [ProductName] is already installed. To install version [ProductVersion], " \
         "uninstall that one first.\r\n" in run(["msiinfo", "export", MSI, "LaunchCondition"]).stdout.decode()
     assert "Template: x64;1033\n" in run(["msiinfo", "suminfo", MSI]).stdout.decode()
@@ -73,7 +74,8 @@ def test_tables_and_notices(tmp_path):
     notices = (tmp_path / "Hexlark/notices.txt").read_bytes()
     assert b"\n" not in notices.replace(b"\r\n", b"")
     assert [text for text in (b"Permission is hereby granted", b"Vorrel", b"Files: mingw-w64-libraries/winpthreads/*",
-                              b"Lockless Inc.", b"GCC Runtime Library Exception") if text not in notices] == []
+                              b"Lockless Inc.", b"GNU General Public License, version 3, with the GCC Runtime "
+                              b"Library Exception, version 3.1") if text not in notices] == []
 
 
 @pytest.fixture(scope="module", autouse=True)
