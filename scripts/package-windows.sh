@@ -33,6 +33,8 @@ if [ -n "${HEXLARK_SIGN_PFX+set}" ] || [ -n "${HEXLARK_SIGN_PASSWORD+set}" ]; th
         fail "HEXLARK_SIGN_PASSWORD is set but HEXLARK_SIGN_PFX names no certificate: set both to sign, or neither"
     [ -n "${HEXLARK_SIGN_PASSWORD+set}" ] ||
         fail "HEXLARK_SIGN_PFX is set but HEXLARK_SIGN_PASSWORD is not (set it empty for a certificate without a password)"
+    [[ "${HEXLARK_SIGN_TIMEOUT:-60}" =~ ^[1-9][0-9]*$ ]] ||
+        fail "HEXLARK_SIGN_TIMEOUT is not a whole number of seconds: ${HEXLARK_SIGN_TIMEOUT:-}"
     [ -f "$HEXLARK_SIGN_PFX" ] || fail "no certificate file at $HEXLARK_SIGN_PFX (HEXLARK_SIGN_PFX)" 255
     # The password goes through standard input, never a command line.
     certificate="$(openssl pkcs12 -in "$HEXLARK_SIGN_PFX" -passin stdin -nokeys -clcerts \

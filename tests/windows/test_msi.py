@@ -116,6 +116,7 @@ REFUSED = {
     "not for code signing": (dict(usage="serverAuth"), {}, 1, "not for code signing"),
     "password unset": ({}, {"HEXLARK_SIGN_PASSWORD": None}, 1, "HEXLARK_SIGN_PASSWORD is not"),
     "file unset": ({}, {"HEXLARK_SIGN_PFX": None}, 1, "HEXLARK_SIGN_PFX names no certificate"),
+    "timeout not a number": ({}, {"HEXLARK_SIGN_TIMEOUT": "ten"}, 1, "HEXLARK_SIGN_TIMEOUT is not a whole number"),
     "wrong password": ({}, {"HEXLARK_SIGN_PASSWORD": "wrong"}, 255, "wrong password"),
     "no file": ({}, {"HEXLARK_SIGN_PFX": "/nowhere/cert.pfx"}, 255, "no certificate file at /nowhere/cert.pfx"),
     # A certificate without a password gets as far as the timestamp, which never comes.
