@@ -4,14 +4,54 @@
 # package's path on its last line.
 #
 # With HEXLARK_SIGN_PFX (a PKCS#12 file) and HEXLARK_SIGN_PASSWORD (its
-# password) set, it signs hexlark.exe before packaging it, then the package
-# (Authenticode, with osslsigncode); HEXLARK_SIGN_TIMESTAMP may name an
-# RFC 3161 timestamp server to countersign both. HEXLARK_WINDOWS_BUILD names
-# another build folder than build/windows.
-set -euo pipefail
+# password; set but empty for a file without one) it signs hexlark.exe before
+# packaging it, then the package (Authenticode, with osslsigncode);
+# HEXLARK_SIGN_TIMESTAMP may name an RFC 3161 timestamp server to countersign
+# both, each given HEXLARK_SIGN_TIMEOUT seconds (60 unless set) to answer.
+# Only one of the two set is a mistake, not a request for an unsigned build.
+# HEXLARK_WINDOWS_BUILD names another build folder than build/windows.
+set -Eeuo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${HEXLARK_WINDOWS_BUILD:-$root/build/windows}"
+signed="$build/signed"
+
+fail() {
+    echo "package-windows.sh: $1" >&2
+    exit "${2:-1}"
+}
+trap 'echo "package-windows.sh: failed (status $?): $BASH_COMMAND" >&2' ERR
+# Whatever this run ends with, no signed file is left that it did not make,
+# nor half of what it meant to make.
+rm -rf "$signed"
+trap 'rm -rf "$signed"' EXIT
+
+signing=
+if [ -n "${HEXLARK_SIGN_PFX+set}" ] || [ -n "${HEXLARK_SIGN_PASSWORD+set}" ]; then
+    signing=yes
+    [ -n "${HEXLARK_SIGN_PFX:-}" ] ||
+        fail "HEXLARK_SIGN_PASSWORD is set but HEXLARK_SIGN_PFX names no certificate: set both to sign, or neither"
+    [ -n "${HEXLARK_SIGN_PASSWORD+set}" ] ||
+        fail "HEXLARK_SIGN_PFX is set but HEXLARK_SIGN_PASSWORD is not (set it empty for a certificate without a password)"
+    [[ "${HEXLARK_SIGN_TIMEOUT:-60}" =~ ^[1-9][0-9]*$ ]] ||
+        fail "HEXLARK_SIGN_TIMEOUT is not a whole number of seconds: ${HEXLARK_SIGN_TIMEOUT:-}"
+    [ -f "$HEXLARK_SIGN_PFX" ] || fail "no certificate file at $HEXLARK_SIGN_PFX (HEXLARK_SIGN_PFX)" 255
+    # The password goes through standard input, never a command line.
+    certificate="$(openssl pkcs12 -in "$HEXLARK_SIGN_PFX" -passin stdin -nokeys -clcerts \
+        <<<"$HEXLARK_SIGN_PASSWORD" 2>/dev/null)" ||
+        fail "cannot open $HEXLARK_SIGN_PFX with HEXLARK_SIGN_PASSWORD: wrong password, or not a PKCS#12 file" 255
+    from="$(openssl x509 -noout -startdate <<<"$certificate" | cut -d= -f2)"
+    until="$(openssl x509 -noout -enddate <<<"$certificate" | cut -d= -f2)"
+    if [ "$(date -d "$until" +%s)" -le "$(date +%s)" ]; then
+        fail "the certificate in $HEXLARK_SIGN_PFX expired on $until (valid from $from)"
+    fi
+    if [ "$(date -d "$from" +%s)" -gt "$(date +%s)" ]; then
+        fail "the certificate in $HEXLARK_SIGN_PFX is not valid before $from (valid until $until)"
+    fi
+    [[ "$(openssl x509 -noout -ext extendedKeyUsage <<<"$certificate")" == *"Code Signing"* ]] ||
+        fail "the certificate in $HEXLARK_SIGN_PFX is not for code signing (no Code Signing extended key usage)"
+fi
+
 # shellcheck source=packages.sh
 source "$root/scripts/packages.sh"
 ensure_packages "${WINDOWS_BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGE_PACKAGES[@]}"
@@ -20,8 +60,8 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" >/dev/null
 cmake --build "$build" --parallel 2 >&2
 
-if [ -z "${HEXLARK_SIGN_PFX:-}" ] || [ -z "${HEXLARK_SIGN_PASSWORD:-}" ]; then
-    echo "Not signed: HEXLARK_SIGN_PFX and HEXLARK_SIGN_PASSWORD are not both set." >&2
+if [ -z "$signing" ]; then
+    echo "Not signed: neither HEXLARK_SIGN_PFX nor HEXLARK_SIGN_PASSWORD is set." >&2
     echo "$build/windows/hexlark.msi"
     exit 0
 fi
@@ -32,27 +72,33 @@ property() {
 }
 
 # Signs the file $1 into $2, naming the product and its web page, as Windows
-# shows them before it runs the file. The password goes through a pipe, never
-# the command line.
+# shows them before it runs the file; the password goes through standard
+# input. A timestamp server that never answers would hold the run for as long
+# as it keeps the connection open: each signing gets a bounded time.
 sign() {
-    local timestamp=()
-    if [ -n "${HEXLARK_SIGN_TIMESTAMP:-}" ]; then
-        timestamp=(-ts "$HEXLARK_SIGN_TIMESTAMP")
+    local options=() status=0 bound="${HEXLARK_SIGN_TIMEOUT:-60}"
+    if [ -n "$HEXLARK_SIGN_PASSWORD" ]; then
+        options+=(-readpass -)
     fi
-    osslsigncode sign -pkcs12 "$HEXLARK_SIGN_PFX" \
-        -readpass <(printf '%s' "$HEXLARK_SIGN_PASSWORD") \
-        -n "$(property ProductName)" -i "$(property ARPURLINFOABOUT)" \
-        -h sha256 "${timestamp[@]}" -in "$1" -out "$2" >&2
+    if [ -n "${HEXLARK_SIGN_TIMESTAMP:-}" ]; then
+        options+=(-ts "$HEXLARK_SIGN_TIMESTAMP")
+    fi
+    timeout -k 5 "$bound" osslsigncode sign -pkcs12 "$HEXLARK_SIGN_PFX" \
+        -n "$(property ProductName)" -i "$(property ARPURLINFOABOUT)" -h sha256 "${options[@]}" \
+        -in "$1" -out "$2" <<<"$HEXLARK_SIGN_PASSWORD" >&2 || status=$?
+    if [ "$status" -eq 124 ]; then
+        fail "the timestamp server ${HEXLARK_SIGN_TIMESTAMP:-} did not answer within $bound s" "$status"
+    fi
+    [ "$status" -eq 0 ] || fail "osslsigncode could not sign $1" "$status"
 }
 
 # The build's own program and package stay unsigned: the signed ones are
-# made apart, the package by windows/installer.cmake's command.
-signed="$build/signed"
-rm -rf "$signed"
+# made apart, with the build's own packaging step.
 mkdir -p "$signed"
 sign "$build/windows/hexlark.exe" "$signed/hexlark.exe"
-cp "$build/windows/hexlark.wxs" "$signed/"
-(cd "$signed" && wixl --arch x64 --output unsigned.msi hexlark.wxs)
+cmake -DDIR="$build/windows" -DPROGRAM="$signed/hexlark.exe" -DMSI="$signed/unsigned.msi" \
+    -P "$build/windows/package_msi.cmake"
 sign "$signed/unsigned.msi" "$signed/hexlark.msi"
-rm "$signed/unsigned.msi" "$signed/hexlark.wxs"
+rm "$signed/unsigned.msi"
+trap - EXIT
 echo "$signed/hexlark.msi"

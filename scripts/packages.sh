@@ -27,14 +27,17 @@ TEST_PACKAGES=(
     python3-pytest python3-pil python3-xlib openbox icewm fluxbox wmctrl
     wine wine64 fonts-wine python3-pefile g++-mingw-w64-x86-64-posix
     orca qt6-gtk-platformtheme fonts-cantarell fonts-noto-core
-    wixl msitools osslsigncode openssl liblnk-utils autopkgtest
+    wixl msitools osslsigncode openssl liblnk-utils autopkgtest faketime mmdebstrap
 )
 
 # To cross-build the Windows edition (scripts/build-windows.sh).
 WINDOWS_BUILD_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
 
 # To package and sign it (scripts/package-windows.sh).
-WINDOWS_PACKAGE_PACKAGES=(wixl msitools osslsigncode)
+WINDOWS_PACKAGE_PACKAGES=(wixl msitools faketime osslsigncode openssl)
+
+# To run the as-installed tests in a fresh Debian root (scripts/autopkgtest.sh).
+TESTBED_PACKAGES=(dpkg-dev debhelper autopkgtest mmdebstrap)
 
 # Installs whichever of the named packages are missing, and nothing else.
 ensure_packages() {

@@ -10,9 +10,22 @@ if(HEXLARK_SANITIZE)
     return()
 endif()
 
-# Two Release builds with Make in two fresh folders give the same program.
+# Two Release builds with Make in two fresh folders give the same program; the
+# Windows edition's package, where it is built, the same bytes from one program.
 add_test(NAME reproducible_build_test
     COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
             -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/reproducible_build
+            -DPACKAGING=${HEXLARK_WINDOWS_BINARY_DIR}/windows
             -P ${CMAKE_CURRENT_SOURCE_DIR}/reproducible_build.cmake)
 set_tests_properties(reproducible_build_test PROPERTIES LABELS build TIMEOUT 900 PROCESSORS 2)
+
+# The as-installed tests in a fresh Debian root, as Debian's CI runs them
+# (scripts/autopkgtest.sh): minutes long and on Debian's mirrors, so apart
+# from the ci preset's tests; scripts/test.sh runs them (the testbed preset).
+hexlark_require_tool(HEXLARK_MMDEBSTRAP mmdebstrap PACKAGE mmdebstrap FOR debian_testbed_test)
+hexlark_require_tool(HEXLARK_AUTOPKGTEST autopkgtest PACKAGE autopkgtest FOR debian_testbed_test)
+if(HEXLARK_MMDEBSTRAP AND HEXLARK_AUTOPKGTEST)
+    add_test(NAME debian_testbed_test COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/autopkgtest.sh
+             ${CMAKE_CURRENT_BINARY_DIR}/autopkgtest)
+    set_tests_properties(debian_testbed_test PROPERTIES LABELS testbed TIMEOUT 1800 PROCESSORS 2)
+endif()

@@ -1,22 +1,37 @@
-"""The Windows Installer package: its tables read with msitools; signing by
-scripts/package-windows.sh with a throwaway certificate; and under Wine, in
-the prefix of conftest.py's fixture, a quiet install, the installed program,
-an upgrade, a refused downgrade and a quiet uninstall."""
+"""The Windows Installer package: its tables and notices; signing by package-windows.sh, and each way it
+refuses to; under Wine (conftest.py), a quiet install into the default or a chosen folder, the installed
+program, an upgrade, a refused downgrade and a quiet uninstall, the last three naming no folder."""
 import os
 import re
+import socket
 import sys
+import uuid
 
 import pytest
 from harness import HOMEPAGE, VERSION, run
 
 MSI, EXE = os.environ["HEXLARK_WINDOWS_MSI"], os.environ["HEXLARK_WINDOWS_EXE"]
 HERE = os.path.dirname(os.path.abspath(__file__))
-PROGRAM = r"C:\Program Files\Hexlark\hexlark.exe"
+BUILD = os.path.dirname(os.path.dirname(MSI))
+SCRIPT = ["bash", f"{HERE}/../../scripts/package-windows.sh"]
+UPGRADE_CODE = "C962C46F-B5B1-4932-9096-09C7CF4CCC5B"
+PRODUCT_CODE = str(uuid.uuid5(uuid.UUID(UPGRADE_CODE), VERSION)).upper()
+PASSWORD = "throwaway-7Qx2"
 # Where Windows Installer registers a product, under keys named by its codes.
 REGISTRY = [r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall",
             r"HKLM\Software\Microsoft\Windows\CurrentVersion\Installer", r"HKLM\Software\Classes\Installer"]
 ENTRY = {"DisplayName": "Hexlark", "Publisher": "Vorrel", "DisplayVersion": VERSION, "NoModify": "0x1",
          "NoRepair": "0x1", "URLInfoAbout": HOMEPAGE}
+
+
+def certificate(folder, since=None, usage="codeSigning", password=PASSWORD):
+    """A throwaway self-signed certificate for a year from `since` (else now), as PEM and PKCS#12."""
+    run([*(["faketime", since] if since else []), "openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+         "ec_paramgen_curve:P-256", "-nodes", "-days", "365", "-subj", "/CN=Hexlark Test", "-addext",
+         f"extendedKeyUsage={usage}", "-keyout", "key.pem", "-out", "cert.pem"], cwd=folder)
+    run(["openssl", "pkcs12", "-export", "-in", "cert.pem", "-inkey", "key.pem", "-passout", f"pass:{password}",
+         "-out", "cert.pfx"], cwd=folder)
+    return str(folder / "cert.pfx")
 
 
 def msiexec(wine, *args):
@@ -42,18 +57,25 @@ def package(tmp_path, version, next_release):
     """The package as a build of another version would make it."""
     wxs = open(f"{os.path.dirname(MSI)}/hexlark.wxs", encoding="utf-8").read()
     (tmp_path / "other.wxs").write_text(wxs.replace(f'Version="{VERSION}"', f'Version="{version}"')
-                                        .replace('"1.0.1"', f'"{next_release}"'), encoding="utf-8")
+                                        .replace('"1.0.1"', f'"{next_release}"').replace(PRODUCT_CODE, "*"))
     run(["wixl", "--arch", "x64", "--output", f"{tmp_path}/{version}.msi", f"{tmp_path}/other.wxs"],
         cwd=os.path.dirname(MSI), timeout=60)
     return f"{tmp_path}/{version}.msi"
 
 
-def test_tables_install_for_all_users_on_64_bit_windows():
+def test_tables_and_notices(tmp_path):
     properties = run(["msiinfo", "export", MSI, "Property"]).stdout.decode().splitlines()
-    assert {"ALLUSERS\t1", "UpgradeCode\t{C962C46F-B5B1-4932-9096-09C7CF4CCC5B}"} <= set(properties)
+    assert {"ALLUSERS\t1", "ProductLanguage\t1033", f"UpgradeCode\t{{{UPGRADE_CODE}}}",
+            f"ProductCode\t{{{PRODUCT_CODE}}}"} <= set(properties)
     assert "\tA later version of [ProductName] is already installed. To install version [ProductVersion], " \
         "uninstall that one first.\r\n" in run(["msiinfo", "export", MSI, "LaunchCondition"]).stdout.decode()
     assert "Template: x64;1033\n" in run(["msiinfo", "suminfo", MSI]).stdout.decode()
+    run(["msiextract", "-C", str(tmp_path), MSI])
+    notices = (tmp_path / "Hexlark/notices.txt").read_bytes()
+    assert b"\n" not in notices.replace(b"\r\n", b"")
+    assert [text for text in (b"Permission is hereby granted", b"Vorrel", b"Files: mingw-w64-libraries/winpthreads/*",
+                              b"Lockless Inc.", b"GNU General Public License, version 3, with the GCC Runtime "
+                              b"Library Exception, version 3.1") if text not in notices] == []
 
 
 @pytest.fixture(scope="module", autouse=True)
@@ -64,16 +86,15 @@ def session(wine):
     wine.x.start(["wine", "wineboot"], env=wine.env).wait(60)
 
 
-def test_signed_program_and_package(wine, tmp_path):
-    script = ["bash", f"{HERE}/../../scripts/package-windows.sh"]
-    env = dict(os.environ, HEXLARK_WINDOWS_BUILD=os.path.dirname(os.path.dirname(MSI)))
-    assert run(script, env=env, timeout=300).stderr.decode().count("Not signed") == 1
-    run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=Hexlark Test",
-         "-keyout", "key.pem", "-out", "cert.pem"], cwd=tmp_path)
-    run(["openssl", "pkcs12", "-export", "-in", "cert.pem", "-inkey", "key.pem",
-         "-passout", "pass:throwaway", "-out", "cert.pfx"], cwd=tmp_path)
-    env.update(HEXLARK_SIGN_PFX=f"{tmp_path}/cert.pfx", HEXLARK_SIGN_PASSWORD="throwaway")
-    signed = [run(script, env=env, timeout=300).stdout.decode().split()[-1], f"{tmp_path}/Hexlark/hexlark.exe"]
+def test_signed_program_and_package_then_an_unsigned_run(wine, tmp_path):
+    unsigned = dict(os.environ, HEXLARK_WINDOWS_BUILD=BUILD)
+    env = dict(unsigned, HEXLARK_SIGN_PFX=certificate(tmp_path), HEXLARK_SIGN_PASSWORD=PASSWORD)
+    done = run(["strace", "-f", "-qq", "-e", "trace=execve", "-s", "200", "-o", f"{tmp_path}/started", *SCRIPT],
+               env=env, timeout=300)
+    # No command line, which every local user can read, holds the password.
+    started = (tmp_path / "started").read_text()
+    assert "osslsigncode" in started and PASSWORD not in started
+    signed = [done.stdout.decode().split()[-1], f"{tmp_path}/Hexlark/hexlark.exe"]
     run(["msiextract", "-C", str(tmp_path), signed[0]])
     for path in signed:
         shown = run(["osslsigncode", "verify", "-CAfile", f"{tmp_path}/cert.pem", "-in", path])
@@ -83,31 +104,72 @@ def test_signed_program_and_package(wine, tmp_path):
         env=dict(os.environ, HEXLARK_WINDOWS_EXE=signed[1]), timeout=60)
     wine.start(signed[1])
     assert wine.x.close(wine) == 0
+    assert run(SCRIPT, env=unsigned, timeout=300).stderr.decode().count("Not signed") == 1
+    assert not os.path.exists(f"{BUILD}/signed")
 
 
-def test_quiet_install_and_the_installed_program(wine):
-    wine.before = files(wine)
-    assert msiexec(wine, "/i", MSI) == 0
+# Each way a signing setup is refused: the certificate, the settings changed, the status,
+# and words of the one line that says why.
+REFUSED = {
+    "expired": (dict(since="2019-06-01"), {}, 1, "expired on May 31 00:00:00 2020 GMT"),
+    "not yet valid": (dict(since="2090-01-01"), {}, 1, "not valid before Jan  1 00:00:00 2090 GMT"),
+    "not for code signing": (dict(usage="serverAuth"), {}, 1, "not for code signing"),
+    "password unset": ({}, {"HEXLARK_SIGN_PASSWORD": None}, 1, "HEXLARK_SIGN_PASSWORD is not"),
+    "file unset": ({}, {"HEXLARK_SIGN_PFX": None}, 1, "HEXLARK_SIGN_PFX names no certificate"),
+    "timeout not a number": ({}, {"HEXLARK_SIGN_TIMEOUT": "ten"}, 1, "HEXLARK_SIGN_TIMEOUT is not a whole number"),
+    "wrong password": ({}, {"HEXLARK_SIGN_PASSWORD": "wrong"}, 255, "wrong password"),
+    "no file": ({}, {"HEXLARK_SIGN_PFX": "/nowhere/cert.pfx"}, 255, "no certificate file at /nowhere/cert.pfx"),
+    # A certificate without a password gets as far as the timestamp, which never comes.
+    "silent timestamp server": (dict(password=""), {"HEXLARK_SIGN_PASSWORD": "", "HEXLARK_SIGN_TIMEOUT": "2",
+                                "HEXLARK_SIGN_TIMESTAMP": "http://127.0.0.1:{port}"}, 124, "did not answer within 2 s"),
+    "build fails": ({}, {"HEXLARK_SIGN_PFX": None, "HEXLARK_SIGN_PASSWORD": None, "HEXLARK_WINDOWS_BUILD": "{tmp}"},
+                    1, "failed (status 1): cmake -S"),
+}
+
+
+@pytest.mark.parametrize("given", REFUSED)
+def test_refused_signing_ends_in_one_line_and_leaves_nothing_signed(tmp_path, given):
+    made, changes, status, words = REFUSED[given]
+    silent = socket.create_server(("127.0.0.1", 0))  # accepts, and never answers
+    (tmp_path / "CMakeCache.txt").write_text("CMAKE_HOME_DIRECTORY:INTERNAL=/nowhere\n")  # another tree's
+    env = dict(os.environ, HEXLARK_WINDOWS_BUILD=BUILD, HEXLARK_SIGN_PFX=certificate(tmp_path, **made),
+               HEXLARK_SIGN_PASSWORD=PASSWORD) | {name: text and text.format(port=silent.getsockname()[1],
+                                                                            tmp=tmp_path) for name, text in changes.items()}
+    env = {name: text for name, text in env.items() if text is not None}
+    os.makedirs(f"{env['HEXLARK_WINDOWS_BUILD']}/signed/hexlark.msi", exist_ok=True)  # from an earlier run
+    done = run(SCRIPT, env=env, timeout=60, check=False)
+    said = done.stderr.decode().splitlines()
+    assert (done.returncode, done.stdout, [line for line in said if line.startswith("package-windows.sh: ")]) == (
+        status, b"", said[-1:]) and words in said[-1]
+    assert not os.path.exists(f"{env['HEXLARK_WINDOWS_BUILD']}/signed")
+
+
+@pytest.mark.parametrize("chosen", [None, r"C:\Tools\My Hexlark"])
+def test_install_upgrade_and_uninstall_find_the_folder(wine, tmp_path, chosen):
+    os.makedirs(f"{wine.x.tmp}/prefix/drive_c/Tools", exist_ok=True)  # as the user who chose has it
+    folder, before = chosen or r"C:\Program Files\Hexlark", files(wine)
+    program = rf"{folder}\hexlark.exe"
+    assert msiexec(wine, "/i", MSI, *([f"INSTALLDIR={chosen}"] if chosen else [])) == 0
     [entry], [product] = registered(wine, "\\Uninstall\\"), registered(wine, "\\Installer\\Products\\")
     assert {name: value(wine, entry, name) for name in ENTRY} == ENTRY
-    [link] = [name for name in files(wine) - wine.before if name.endswith("Start Menu/Programs/Hexlark.lnk")]
+    [link] = [name for name in files(wine) - before if name.endswith("Start Menu/Programs/Hexlark.lnk")]
     shown = run(["lnkinfo", f"{wine.x.tmp}/prefix/drive_c/{link}"]).stdout.decode()
     icon = value(wine, product, "ProductIcon")
     assert dict(re.findall(r"\t(Local path|Working directory|Icon location)\t+: (.*)", shown)) == {
-        "Local path": PROGRAM, "Working directory": PROGRAM[:-len("hexlark.exe")], "Icon location": icon}
-    for copy in (PROGRAM, icon):  # the program as it ships; its icon, as an advertised shortcut needs
+        "Local path": program, "Working directory": folder + "\\", "Icon location": icon}
+    for copy in (program, icon):  # the program as it ships; its icon, as an advertised shortcut needs
         assert open(wine.run("wine", "winepath", "-u", copy), "rb").read() == open(EXE, "rb").read()
-    wine.start(PROGRAM)
+    wine.start(program)
     assert wine.x.close(wine) == 0
-
-
-def test_later_build_replaces_earlier_release_is_refused_and_uninstall_leaves_nothing(wine, tmp_path):
+    # The later build, naming no folder: once, where the first went.
     assert msiexec(wine, "/i", package(tmp_path, "1.0.0.1", "1.0.1")) == 0
     assert msiexec(wine, "/i", package(tmp_path, "0.9.0.0", "0.9.1")) == 1603 % 256  # as a Unix status
     [entry] = registered(wine, "\\Uninstall\\")
-    # The later build, once: its entry, program, shortcut and icon.
     assert value(wine, entry, "DisplayVersion") == "1.0.0.1"
-    assert len([name for name in files(wine) if name.endswith((".lnk", "hexlark.exe"))]) == 3
+    installed = folder[3:].replace("\\", "/")
+    assert sorted(name for name in files(wine) if name.endswith(("hexlark.exe", "notices.txt"))
+                  and "Installer" not in name) == [f"{installed}/hexlark.exe", f"{installed}/notices.txt"]
     assert msiexec(wine, "/x", entry.rsplit("\\", 1)[1]) == 0
     # Windows Installer's own folder stays, as it is there on Windows.
-    assert registered(wine) == [] and files(wine) - wine.before <= {"windows/Installer"}
+    assert registered(wine) == [] and files(wine) - before <= {"windows/Installer"} and "Vorrel" not in wine.run(
+        "wine", "reg", "query", r"HKLM\Software")

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Builds the Debian package from this tree and runs its as-installed tests
+# (debian/tests) as Debian's CI does: with autopkgtest, in a fresh minimal
+# Debian 12 root made with mmdebstrap, which holds only what the package and
+# debian/tests/control bring in, so that a tool the tests start but the
+# control file leaves out fails here. Needs root and Debian's mirrors. Works
+# in the folder given (build/autopkgtest unless given), anew each time.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+work="$(realpath -m "${1:-$root/build/autopkgtest}")"
+# shellcheck source=packages.sh
+source "$root/scripts/packages.sh"
+ensure_packages "${BUILD_PACKAGES[@]}" "${TESTBED_PACKAGES[@]}"
+
+fail() {
+    echo "autopkgtest.sh: $1" >&2
+    exit 1
+}
+rm -rf "$work"
+mkdir -p "$work/tree"
+# The source as Debian has it: no build output, no git.
+tar -C "$root" --exclude=./build --exclude=./.git --exclude='./obj-*' -cf - . | tar -C "$work/tree" -xf -
+(cd "$work/tree" && DEB_BUILD_OPTIONS=nocheck DEB_BUILD_PROFILES=nocheck \
+    dpkg-buildpackage -us -uc -b --post-clean) >"$work/build.log" 2>&1 ||
+    fail "the package did not build: see $work/build.log"
+mmdebstrap --quiet --variant=apt bookworm "$work/testbed" ||
+    fail "mmdebstrap could not make a Debian 12 root (are Debian's mirrors reachable?)"
+# autopkgtest's chroot runner mounts nothing itself: the testbed gets /proc
+# in a mount namespace of this run's own (mmdebstrap made its /dev).
+status=0
+unshare --mount --propagation private bash -c 'mount -t proc proc "$1/proc" &&
+    exec autopkgtest --apt-upgrade --summary-file "$2" "$3" "$4" -- chroot "$1"' - \
+    "$work/testbed" "$work/summary" "$work"/hexlark_*.deb "$work/tree/" || status=$?
+# A run that tested nothing leaves no summary; each test's line there ends in PASS.
+[ "$status" -eq 0 ] && [ -s "$work/summary" ] && ! grep -qv ' PASS$' "$work/summary" ||
+    fail "debian/tests failed in a fresh testbed (autopkgtest status $status; see $work/summary)"
+rm -rf "$work/testbed"
