@@ -4,7 +4,7 @@ import os
 import shutil
 
 import pytest
-from harness import CENTRES, XSession, run, wait_for
+from harness import XSession, run, wait_for
 
 EXE = os.environ["HEXLARK_WINDOWS_EXE"]
 
@@ -40,23 +40,15 @@ class Wine:
                 timeout=120)
         return path
 
-    def hold_clipboard(self, hold, period, cycles, *paint):
-        """The helper, started beside Hexlark, once it holds the clipboard; with
-        "paint", it says whether Hexlark repainted while it held it."""
-        out = f"{self.x.tmp}/helper.out"
-        helper = self.x.start(["wine", self.helper(), "hold", str(hold), str(period), str(cycles),
-                               *paint], env=self.env, name="helper", stdout=open(out, "w"))
-        wait_for(lambda: "holding" in open(out).read(), "the helper holds the clipboard")
-        helper.out = out
+    def helper_says(self, word, *args):
+        """The helper started beside Hexlark with args, once it has said word; its
+        lines so far, split, from .lines()."""
+        out = f"{self.x.tmp}/{args[0]}{len(self.x.procs)}.out"
+        helper = self.x.start(["wine", self.helper(), *args], env=self.env, name=args[0],
+                              stdout=open(out, "w"))
+        wait_for(lambda: word in open(out).read(), f"the helper says {word}", 60)
+        helper.lines = lambda: [line.split("\t") for line in open(out).read().splitlines()]
         return helper
-
-    def reader(self, ms):
-        """The helper reading Hexlark through MSAA for ms: its lines so far, split."""
-        out = f"{self.x.tmp}/reader.out"
-        self.x.start(["wine", self.helper(), "read", str(ms)], env=self.env, name="reader",
-                     stdout=open(out, "w"))
-        wait_for(lambda: "listening" in open(out).read(), "the reader listens", 60)
-        return lambda: [line.split("\t") for line in open(out).read().splitlines()]
 
     def keys(self, *chords, window=None, delay=50):
         self.x.keys(window or self.window, *chords, delay=delay)

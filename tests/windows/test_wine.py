@@ -46,7 +46,7 @@ READ_ONLY = 0x40  # STATE_SYSTEM_READONLY
 
 
 def test_screen_reader_names_every_control_and_hears_every_new_address(wine):
-    read = wine.reader(30000)
+    read = wine.helper_says("listening", "read", "30000").lines
     controls = {line[1]: line[2:5] for line in read() if line[0] == "control"}
     assert {name: controls[name][2] for name in NAMES} == NAMES
     assert int(controls["MAC address"][1], 16) & READ_ONLY
@@ -63,21 +63,26 @@ def test_screen_reader_names_every_control_and_hears_every_new_address(wine):
     assert len(set(told())) == 5 and told()[-1].encode() == wine.shown()
 
 
-def test_input_during_a_wait_for_the_clipboard_comes_after_it(wine):
+def test_copy_waits_for_the_clipboard_and_input_meanwhile_comes_after_it(wine):
     shown = wine.shown()
     wine.claim_clipboard()
-    helper = wine.hold_clipboard(800, 800, 1, "paint")
+    helper = wine.helper_says("holding", "hold", "800", "800", "1", "paint")
     wine.keys("alt+c", "alt+g")  # Copy waits; Generate is pressed meanwhile
     helper.wait(30)
-    assert open(helper.out).read().split() == ["holding", "painted"]
+    assert helper.lines() == [["holding"], ["painted"]]
     wait_for(lambda: wine.x.clipboard() == shown, "Copy takes the address shown when pressed")
     assert wine.shown() not in (shown, None)
 
 
-def test_access_keys_and_clipboard(wine):
+def test_access_keys_clipboard_and_keys_that_change_nothing(wine):
     first = wine.shown()
     assert ADDRESS.fullmatch(first) and first != b"00-00-00-00-00-00"
     assert wine.copied("alt+c") == first
+    held = wine.claim_clipboard()  # and all but the last digit selected
+    wine.keys("Return", "Escape", "x", "BackSpace", "Delete", "ctrl+v", "shift+Insert")
+    time.sleep(SETTLE)
+    assert wine.x.windows("Hexlark") and not wine.x.windows("About") and wine.x.clipboard() == held
+    assert wine.shown() == first
     held = wine.claim_clipboard()
     wine.keys("alt+g")
     time.sleep(SETTLE)
@@ -91,15 +96,6 @@ def test_access_keys_and_clipboard(wine):
     wait_for(lambda: not wine.x.windows("About"), "OK closes the box")
     wine.keys("Return")  # on About, which Alt+A gave the focus as a click does
     wine.x.keys(wine.x.find("About"), "Return")  # the next test finds it gone
-
-
-def test_keys_in_text1_change_nothing(wine):
-    shown = wine.shown()
-    held = wine.claim_clipboard()  # and all but the last digit selected
-    wine.keys("Return", "Escape", "x", "BackSpace", "Delete", "ctrl+v", "shift+Insert")
-    time.sleep(SETTLE)
-    assert wine.x.windows("Hexlark") and not wine.x.windows("About") and wine.x.clipboard() == held
-    assert wine.shown() == shown
 
 
 @pytest.mark.parametrize("tabs,button", [(1, "Generate"), (2, "Copy"), (3, "About"), (0, "Generate")])
@@ -119,22 +115,13 @@ def test_enter_clicks_the_focused_button(wine, tabs, button):
         assert wine.shown() != before
 
 
-@pytest.mark.parametrize("hold,period", [(10, 200), (50, 100)], ids=["10 of 200 ms", "50 of 100 ms"])
-def test_copy_waits_while_another_program_holds_the_clipboard(wine, hold, period):
-    helper = wine.hold_clipboard(hold, period, 4000 // period)
-    wine.keys(*["alt+c"] * 60, delay=25)
-    helper.wait(30)
-    assert wine.proc.poll() is None, open(wine.proc.log).read()
-    shown = wine.shown()
-    assert wine.copied("alt+c") == shown
-
-
 def test_copy_fails_when_the_clipboard_stays_busy(wine):
-    wine.hold_clipboard(3000, 3000, 1)
+    wine.helper_says("holding", "hold", "3000", "3000", "1")
     wine.keys("alt+c")
     box = wait_for(lambda: [w for w in wine.x.windows("Hexlark") if w != wine.window],
                    "the failure reported in a box")
-    said = [line[1] for line in wine.reader(0)() if line[0] == "control"]  # the box's, in front
+    said = [line[1] for line in wine.helper_says("listening", "read", "0").lines()
+            if line[0] == "control"]  # the box's, in front
     assert "hexlark: cannot clear the clipboard" in said, said
     wine.x.keys(box[0], "Return")
     assert wine.proc.wait(15) == 1
