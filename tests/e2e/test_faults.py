@@ -24,6 +24,7 @@ CANNOT_SHOW = {
     "empty": ("", [], b"(neither DISPLAY nor WAYLAND_DISPLAY is set)"),
     "not answering": (":4093", [], b"cannot reach the display (DISPLAY=:4093, WAYLAND_DISPLAY=:4093)"),
     "-display not answering": ("session", ["-display", ":4093"], b"cannot reach the display (-display :4093)"),
+    "--display not answering": ("session", ["--display", ":4093"], b"cannot reach the display (--display :4093)"),
     "no such platform": ("session", ["-platform", "nonexistent"], b'platform plugin "nonexistent"'),
 }
 
