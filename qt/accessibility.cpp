@@ -61,8 +61,7 @@ void QtScreenReader::tellNewAddress(const std::string &address)
         m_notice = new QObject(&m_window);
         QAccessible::registerAccessibleInterface(new AccessibleNotice(m_notice));
     }
-    m_notice->setObjectName(
-        QObject::tr("New address %1").arg(QString::fromStdString(address)));
+    m_notice->setObjectName(QObject::tr("New address %1").arg(QString::fromStdString(address)));
     QAccessibleEvent shown(m_notice, QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&shown);
 }

@@ -125,7 +125,8 @@ private slots:
         source->Reseed();
         source->NextUniform();
         source->~ChaChaRandomSource();
-        const auto leftover = std::ranges::count_if(storage, [](unsigned char byte) { return byte != 0; });
+        const auto leftover =
+            std::ranges::count_if(storage, [](unsigned char byte) { return byte != 0; });
         QVERIFY2(leftover <= 3 * int(sizeof(void *)), qPrintable(QString::number(leftover)));
     }
 

@@ -108,8 +108,10 @@ void Win32ErrorPath::fail(const std::string &what)
     // Task-modal: no window of the program takes input while the box is up.
     MessageBoxW(nullptr, text.c_str(), widen(kProductName).c_str(),
                 MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    // Ends at once, running no handler or destructor of a program in an unknown
+    // state; ExitProcess is only the compiler's proof that nothing follows.
     TerminateProcess(GetCurrentProcess(), static_cast<UINT>(kFailureStatus));
-    ExitProcess(static_cast<UINT>(kFailureStatus)); // TerminateProcess on the own process does not return
+    ExitProcess(static_cast<UINT>(kFailureStatus));
 }
 
 } // namespace hexlark

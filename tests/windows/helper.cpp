@@ -50,9 +50,9 @@ BOOL CALLBACK control(HWND window, LPARAM)
     IAccessible *object = nullptr;
     VARIANT self{};
     self.vt = VT_I4; // CHILDID_SELF
-    if (IsWindowVisible(window) && SUCCEEDED(AccessibleObjectFromWindow(
-                                       window, OBJID_CLIENT, __uuidof(IAccessible),
-                                       reinterpret_cast<void **>(&object)))) {
+    if (IsWindowVisible(window) &&
+        SUCCEEDED(AccessibleObjectFromWindow(window, OBJID_CLIENT, __uuidof(IAccessible),
+                                             reinterpret_cast<void **>(&object)))) {
         describe("control", object, self);
     }
     return TRUE;
