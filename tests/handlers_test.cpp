@@ -24,11 +24,13 @@ namespace {
 
 // Every platform piece the handlers use, each writing what it is asked to do
 // into one log; the operation named in `failing` ("clear", or "clear*3" for
-// its first three tries only) reports a failure.
+// its first three tries only) reports a failure, from a "!" in the clicks on
+// where there is one.
 struct FakeDesktop final : RandomSource, TextBox, MessageBox, ScreenReader, ErrorPath, Pause
 {
     QString failing;
     int failures = 0;
+    bool armed = true;
     std::string log;
     std::string shown = "00-00-00-00-00-00";
     int draws = 0;
@@ -36,7 +38,7 @@ struct FakeDesktop final : RandomSource, TextBox, MessageBox, ScreenReader, Erro
 
     bool step(const char *name, const std::string &detail = {})
     {
-        const bool fails = failing.section('*', 0, 0) == name && failures-- != 0;
+        const bool fails = armed && failing.section('*', 0, 0) == name && failures-- != 0;
         log += std::string(name) + (detail.empty() ? "" : ":" + detail) + (fails ? "!" : "") + " ";
         return !fails;
     }
@@ -115,6 +117,9 @@ private slots:
         QTest::newRow("show fails") << "set" << "GCA"
                                     << "lock set:01-23-45-67-89-AB! FAIL(cannot show the new "
                                        "address) ";
+        QTest::newRow("show fails later") << "set" << "!GG"
+                                          << first + "set:CD-EF-01-23-45-67! FAIL(cannot show the "
+                                                     "new address) ";
         // The clipboard is tried again every 20 ms for a second.
         const QString busy = QString("clear! wait20 ").repeated(50) + "clear!";
         const QString copyBusy = QString("copy:01-23-45-67-89-AB! wait20 ").repeated(50);
@@ -140,6 +145,7 @@ private slots:
         PatientClipboard patient(clipboard, desktop);
         desktop.failing = failing;
         desktop.failures = failing.contains('*') ? failing.section('*', 1).toInt() : -1;
+        desktop.armed = !clicks.contains('!');
         Form1Handlers handlers(desktop, desktop, patient, desktop, desktop, desktop);
         desktop.whileBoxIsUp = [&] {
             if (clicks == "B") {
@@ -149,9 +155,16 @@ private slots:
             }
         };
         handlers.load();
-        const QHash<QChar, const char *> controls{
-            {'G', "Command1"}, {'C', "Command3"}, {'A', "Command2"}, {'B', "Command2"}, {'L', "Label1"}};
+        const QHash<QChar, const char *> controls{{'G', "Command1"},
+                                                  {'C', "Command3"},
+                                                  {'A', "Command2"},
+                                                  {'B', "Command2"},
+                                                  {'L', "Label1"}};
         for (const QChar click : clicks) {
+            if (click == '!') {
+                desktop.armed = true;
+                continue;
+            }
             handlers.click(controls.value(click));
         }
         QCOMPARE(QString::fromStdString(desktop.log), log);

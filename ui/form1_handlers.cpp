@@ -8,7 +8,6 @@
 #include "text_box.h"
 #include "version.h"
 
-#include <array>
 #include <exception>
 #include <utility>
 
@@ -64,10 +63,10 @@ void Form1Handlers::load()
 
 void Form1Handlers::click(std::string_view control)
 {
-    static constexpr std::array<std::pair<std::string_view, void (Form1Handlers::*)()>, 3>
-        kClickHandlers{{{"Command1", &Form1Handlers::command1Click},
-                        {"Command2", &Form1Handlers::command2Click},
-                        {"Command3", &Form1Handlers::command3Click}}};
+    static constexpr std::pair<std::string_view, void (Form1Handlers::*)()> kClickHandlers[]{
+        {"Command1", &Form1Handlers::command1Click},
+        {"Command2", &Form1Handlers::command2Click},
+        {"Command3", &Form1Handlers::command3Click}};
     for (const auto &[name, handler] : kClickHandlers) {
         if (name == control) {
             (this->*handler)();
