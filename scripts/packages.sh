@@ -28,6 +28,7 @@ TEST_PACKAGES=(
     wine wine64 fonts-wine python3-pefile g++-mingw-w64-x86-64-posix
     orca qt6-gtk-platformtheme fonts-cantarell fonts-noto-core
     wixl msitools osslsigncode openssl liblnk-utils autopkgtest faketime mmdebstrap
+    clang-format
 )
 
 # To cross-build the Windows edition (scripts/build-windows.sh).
