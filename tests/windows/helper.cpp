@@ -1,8 +1,8 @@
 // A second Windows program beside Hexlark under Wine.
-//   helper hold HOLD PERIOD CYCLES [paint]: holds the clipboard open for HOLD
-//     ms of every PERIOD ms, as clipboard histories and password managers do;
-//     with "paint", it also asks Hexlark's window to repaint half way through
-//     the first hold and says whether it did so while it waited.
+//   helper hold MS [paint]: holds the clipboard open for MS ms, as clipboard
+//     histories and password managers do; with "paint", it also asks
+//     Hexlark's window to repaint half way through and says whether it did so
+//     while it waited.
 //   helper read MS: reads Hexlark's controls as a screen reader does, through
 //     MSAA, a line each (name, role, state, keyboard shortcut, value), then for
 //     MS ms each live-region event of Hexlark's with its object's.
@@ -72,23 +72,21 @@ void CALLBACK event(HWINEVENTHOOK, DWORD, HWND window, LONG id, LONG child, DWOR
 int main(int argc, char *argv[])
 {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    if (argc >= 5 && std::strcmp(argv[1], "hold") == 0) {
-        const int hold = std::atoi(argv[2]), period = std::atoi(argv[3]);
-        for (int cycle = std::atoi(argv[4]); cycle > 0; --cycle) {
-            while (!OpenClipboard(nullptr)) {
-                Sleep(1);
-            }
-            std::puts("holding");
-            Sleep(argc == 6 ? hold / 2 : hold);
-            if (argc == 6) {
-                InvalidateRect(hexlark(), nullptr, TRUE);
-                Sleep(hold / 4);
-                std::puts(GetUpdateRect(hexlark(), nullptr, FALSE) ? "unpainted" : "painted");
-                Sleep(hold / 4);
-            }
-            CloseClipboard();
-            Sleep(period - hold);
+    if (argc >= 3 && std::strcmp(argv[1], "hold") == 0) {
+        const int hold = std::atoi(argv[2]);
+        const bool paint = argc == 4;
+        while (!OpenClipboard(nullptr)) {
+            Sleep(1);
         }
+        std::puts("holding");
+        Sleep(paint ? hold / 2 : hold);
+        if (paint) {
+            InvalidateRect(hexlark(), nullptr, TRUE);
+            Sleep(hold / 4);
+            std::puts(GetUpdateRect(hexlark(), nullptr, FALSE) ? "unpainted" : "painted");
+            Sleep(hold / 4);
+        }
+        CloseClipboard();
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "read") == 0) {

@@ -66,7 +66,7 @@ def test_screen_reader_names_every_control_and_hears_every_new_address(wine):
 def test_copy_waits_for_the_clipboard_and_input_meanwhile_comes_after_it(wine):
     shown = wine.shown()
     wine.claim_clipboard()
-    helper = wine.helper_says("holding", "hold", "800", "800", "1", "paint")
+    helper = wine.helper_says("holding", "hold", "800", "paint")
     wine.keys("alt+c", "alt+g")  # Copy waits; Generate is pressed meanwhile
     helper.wait(30)
     assert helper.lines() == [["holding"], ["painted"]]
@@ -116,7 +116,7 @@ def test_enter_clicks_the_focused_button(wine, tabs, button):
 
 
 def test_copy_fails_when_the_clipboard_stays_busy(wine):
-    wine.helper_says("holding", "hold", "3000", "3000", "1")
+    wine.helper_says("holding", "hold", "3000")
     wine.keys("alt+c")
     box = wait_for(lambda: [w for w in wine.x.windows("Hexlark") if w != wine.window],
                    "the failure reported in a box")
