@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing, cross-builds the Windows edition of Hexlark with
 # mingw-w64 and prints the path of hexlark.exe on its last line.
+# HEXLARK_WINDOWS_BUILD names another build folder than build/windows.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$root/build/windows"
+build="${HEXLARK_WINDOWS_BUILD:-$root/build/windows}"
 # shellcheck source=packages.sh
 source "$root/scripts/packages.sh"
 ensure_packages "${WINDOWS_BUILD_PACKAGES[@]}"

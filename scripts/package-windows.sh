@@ -54,11 +54,10 @@ fi
 
 # shellcheck source=packages.sh
 source "$root/scripts/packages.sh"
-ensure_packages "${WINDOWS_BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGE_PACKAGES[@]}"
-
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" >/dev/null
-cmake --build "$build" --parallel 2 >&2
+ensure_packages "${WINDOWS_PACKAGE_PACKAGES[@]}"
+# The build build-windows.sh makes, in the same folder; its lines go to
+# standard error, which keeps the package's path the last line of the output.
+bash "$root/scripts/build-windows.sh" >&2 || fail "the Windows edition did not build in $build"
 
 if [ -z "$signing" ]; then
     echo "Not signed: neither HEXLARK_SIGN_PFX nor HEXLARK_SIGN_PASSWORD is set." >&2

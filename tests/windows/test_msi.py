@@ -123,7 +123,7 @@ REFUSED = {
     "silent timestamp server": (dict(password=""), {"HEXLARK_SIGN_PASSWORD": "", "HEXLARK_SIGN_TIMEOUT": "2",
                                 "HEXLARK_SIGN_TIMESTAMP": "http://127.0.0.1:{port}"}, 124, "did not answer within 2 s"),
     "build fails": ({}, {"HEXLARK_SIGN_PFX": None, "HEXLARK_SIGN_PASSWORD": None, "HEXLARK_WINDOWS_BUILD": "{tmp}"},
-                    1, "failed (status 1): cmake -S"),
+                    1, "the Windows edition did not build in"),
 }
 
 
