@@ -79,13 +79,16 @@ std::string namedDisplay(int argc, char *argv[])
     // As Qt reads its own options, one dash or two: "-display NAME" for X11,
     // "-platform NAME[:OPTIONS]" for any platform.
     std::string named;
+    const auto name = [&named](const std::string &part) {
+        named += (named.empty() ? "" : ", ") + part;
+    };
     for (int i = 1; i + 1 < argc; ++i) {
         std::string_view option = argv[i];
         if (option.starts_with("--")) {
             option.remove_prefix(1);
         }
         if (option == "-display" || option == "-platform") {
-            named += (named.empty() ? "" : ", ") + std::string(argv[i]) + " " + argv[i + 1];
+            name(std::string(argv[i]) + " " + argv[i + 1]);
             ++i;
         }
     }
@@ -94,8 +97,7 @@ std::string namedDisplay(int argc, char *argv[])
     }
     for (const char *variable : kDisplayVariables) {
         if (environmentSet(variable)) {
-            named +=
-                (named.empty() ? "" : ", ") + std::string(variable) + "=" + std::getenv(variable);
+            name(std::string(variable) + "=" + std::getenv(variable));
         }
     }
     return named;
