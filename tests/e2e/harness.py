@@ -32,6 +32,7 @@ Helpers:
   x.clipboard()               the CLIPBOARD's text as exact bytes, or None.
   x.copied(window, *chords)   claim the clipboard with other text, press the keys,
                               return what the clipboard then holds.
+  x.clipboard_after(marker)   the clipboard's text once it holds other than marker.
   x.geometry(window)          client area (left, top, width, height) on the screen.
   x.screenshot(window)        PIL RGB image of the window, once it stops changing.
   x.close(app)                WM_DELETE_WINDOW, as a window manager sends it; the
@@ -195,6 +196,9 @@ class XSession:
         claim.stdin.close()
         wait_for(lambda: self.clipboard() == marker, "another program owns the clipboard")
         self.keys(window, *chords)
+        return self.clipboard_after(marker)
+
+    def clipboard_after(self, marker):
         return wait_for(lambda: (lambda held: held not in (None, marker) and held)(self.clipboard()),
                         "the clipboard changes")
 

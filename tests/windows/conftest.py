@@ -68,8 +68,7 @@ class Wine:
     def copied(self, *chords, window=None):
         marker = self.claim_clipboard(window)
         self.keys(*chords, window=window)
-        return wait_for(lambda: (lambda held: held not in (None, marker) and held)(self.x.clipboard()),
-                        "the clipboard changes")
+        return self.x.clipboard_after(marker)
 
     def shown(self, window=None):
         """The address in Text1, as the box's own select-all and copy give it."""
