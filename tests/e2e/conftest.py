@@ -6,9 +6,8 @@ from harness import Weston, XSession
 
 @pytest.fixture
 def x():
-    session = XSession()
-    yield session
-    session.stop()
+    with XSession() as session:
+        yield session
 
 
 @pytest.fixture

@@ -5,8 +5,8 @@ Fixtures (conftest.py) start everything a test needs and always stop it again:
           -noreset) with a window manager (openbox, icewm, fluxbox; None: none),
           a private D-Bus session bus
           (which starts AT-SPI and other services on demand) and XDG_RUNTIME_DIR,
-          HOME and XDG folders of its own under x.tmp. Tests that need several
-          sessions make more with XSession() and end each with .stop().
+          HOME and XDG folders of its own under x.tmp. Tests that need other
+          sessions make them with `with XSession(...) as x:`, which stops them.
   weston  Weston: a Wayland compositor shown as a window on x (x11 backend), so
           xdotool keys and `import` screenshots reach it.
 
@@ -109,6 +109,12 @@ class XSession:
         except BaseException:
             self.stop()
             raise
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *raised):
+        self.stop()
 
     def _begin(self, screen, wm):
         read, write = os.pipe()

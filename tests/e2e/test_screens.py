@@ -18,8 +18,7 @@ def test_labels_and_captions_fit_under_the_desktop_font(x, font):
 
 @pytest.mark.parametrize("primary", [0, 1920], ids=["primary on the left", "primary on the right"])
 def test_window_opens_centred_on_the_primary_monitor_frame_included(primary):
-    x = XSession(screen="3840x1080x24")
-    try:
+    with XSession(screen="3840x1080x24") as x:
         for left in (0, 1920):  # the screen's one output, and a monitor more without one
             run(["xrandr", "--setmonitor", f"{'*' * (left == primary)}M{left}",
                  f"1920/508x1080/286+{left}+0", "none" if left else "screen"], env=x.env)
@@ -28,16 +27,13 @@ def test_window_opens_centred_on_the_primary_monitor_frame_included(primary):
 
         def frame():
             left, top, width, height = x.geometry(app.window)
-            extents = run(["xprop", "-id", app.window, "_NET_FRAME_EXTENTS"], env=x.env).stdout
-            fl, fr, ft, fb = map(int, re.findall(rb"\d+", extents.split(b"=")[-1]))
+            fl, fr, ft, fb = x.property(app.window, "_NET_FRAME_EXTENTS").value
             return left - fl, top - ft, width + fl + fr, height + ft + fb
 
         assert frame()[3] > 163, "openbox drew no frame"
         centred = lambda f: abs(2 * f[0] + f[2] - 2 * primary - 1920) <= 2 and abs(
             2 * f[1] + f[3] - 1080) <= 2
         wait_for(lambda: centred(frame()), f"the frame centred on {primary} (it is {frame()})", 5)
-    finally:
-        x.stop()
 
 
 # The client area at each font resolution, in device pixels, with Qt's scaling or without.
@@ -58,8 +54,7 @@ def test_layout_and_fonts_scale_together(x, dpi):
 
 @pytest.mark.parametrize("wm", ["icewm", "fluxbox"])
 def test_fixed_window_stays_fixed_when_full_screen_or_maximized(wm):
-    x = XSession(wm=wm)
-    try:
+    with XSession(wm=wm) as x:
         app = x.hexlark()
         wait_for(lambda: x.property(app.window, "_NET_FRAME_EXTENTS"), f"{wm} frames the window")
         for state in ("fullscreen", "maximized_vert,maximized_horz"):
@@ -67,5 +62,3 @@ def test_fixed_window_stays_fixed_when_full_screen_or_maximized(wm):
             time.sleep(1)  # for the window manager to grant it, and the window to leave it
             assert x.geometry(app.window)[2:] == (273, 163), state
         assert app.proc.poll() is None, open(app.log).read()
-    finally:
-        x.stop()

@@ -77,9 +77,8 @@ class Wine:
 
 @pytest.fixture(scope="module")
 def wine():
-    x = XSession()
-    try:
-        yield Wine(x)
-    finally:
-        run([Wine.SERVER, "-k"], env=dict(x.env, WINEPREFIX=f"{x.tmp}/prefix"), check=False)
-        x.stop()
+    with XSession() as x:
+        try:
+            yield Wine(x)
+        finally:
+            run([Wine.SERVER, "-k"], env=dict(x.env, WINEPREFIX=f"{x.tmp}/prefix"), check=False)
