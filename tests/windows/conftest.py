@@ -50,29 +50,29 @@ class Wine:
         helper.lines = lambda: [line.split("\t") for line in open(out).read().splitlines()]
         return helper
 
-    def keys(self, *chords, window=None, delay=50):
-        self.x.keys(window or self.window, *chords, delay=delay)
+    def keys(self, *chords):
+        self.x.keys(self.window, *chords)
 
-    def claim_clipboard(self, window=None):
+    def claim_clipboard(self):
         """Puts Text1's address less its last digit on the clipboard, through Wine
         itself: after taking in another X program's clipboard, Wine's clipboard
         thread now and then sleeps through the next copy until a new X event."""
         # Active first: Wine may see the activation after the click, and then
         # gives the focus back to the control that had it before.
-        self.run("xdotool", "windowactivate", "--sync", window or self.window)
-        self.x.click(window or self.window, "Text1")
-        self.keys("ctrl+a", "shift+Left", "ctrl+c", window=window)
+        self.run("xdotool", "windowactivate", "--sync", self.window)
+        self.x.click(self.window, "Text1")
+        self.keys("ctrl+a", "shift+Left", "ctrl+c")
         return wait_for(lambda: (lambda held: held and len(held) == 16 and held)(self.x.clipboard()),
                         "part of the address on the clipboard")
 
-    def copied(self, *chords, window=None):
-        marker = self.claim_clipboard(window)
-        self.keys(*chords, window=window)
+    def copied(self, *chords):
+        marker = self.claim_clipboard()
+        self.keys(*chords)
         return self.x.clipboard_after(marker)
 
-    def shown(self, window=None):
+    def shown(self):
         """The address in Text1, as the box's own select-all and copy give it."""
-        return self.copied("ctrl+a", "ctrl+c", window=window)
+        return self.copied("ctrl+a", "ctrl+c")
 
 
 @pytest.fixture(scope="module")

@@ -21,27 +21,21 @@ HWND hexlark()
     return FindWindowW(nullptr, L"Hexlark");
 }
 
-const char *text(BSTR wide)
-{
-    static char narrow[4][256];
-    static int next = 0;
-    char *out = narrow[next++ % 4];
-    WideCharToMultiByte(CP_UTF8, 0, wide ? wide : L"", -1, out, 256, nullptr, nullptr);
-    SysFreeString(wide);
-    return out;
-}
-
 void describe(const char *kind, IAccessible *object, VARIANT child)
 {
-    BSTR name = nullptr, value = nullptr, shortcut = nullptr;
+    BSTR name = nullptr, shortcut = nullptr, value = nullptr;
     VARIANT role{}, state{};
     object->get_accName(child, &name);
-    object->get_accValue(child, &value);
     object->get_accKeyboardShortcut(child, &shortcut);
+    object->get_accValue(child, &value);
     object->get_accRole(child, &role);
     object->get_accState(child, &state);
-    std::printf("%s\t%s\t%ld\t%#lx\t%s\t%s\n", kind, text(name), role.lVal, state.lVal,
+    const auto text = [](BSTR text) { return text ? text : L""; };
+    std::printf("%s\t%ls\t%ld\t%#lx\t%ls\t%ls\n", kind, text(name), role.lVal, state.lVal,
                 text(shortcut), text(value));
+    SysFreeString(name);
+    SysFreeString(shortcut);
+    SysFreeString(value);
     object->Release();
 }
 

@@ -12,7 +12,6 @@ from PIL import Image
 
 from harness import run
 
-KIB = 1024
 # Type, name and language of each resource: the icon images, the headings, the
 # icon group, the version record (U.S. English) and the manifest.
 RESOURCES = [("3", "30001", "0"), ("3", "30002", "0"), ("3", "30003", "0"), ("3", "30004", "0"),
@@ -88,7 +87,7 @@ def test_imports_only_windows_own_dlls(pe):
 
 
 def test_stripped_small_and_without_timestamp(pe):
-    assert os.path.getsize(EXE) <= 300 * KIB
+    assert os.path.getsize(EXE) <= 300 * 1024
     assert pe.FILE_HEADER.PointerToSymbolTable == 0
     assert not [s for s in pe.sections if s.Name.startswith(b".debug")]
     assert pe.FILE_HEADER.TimeDateStamp == 0

@@ -4,7 +4,6 @@ program, an upgrade, a refused downgrade and a quiet uninstall, the last three n
 import os
 import re
 import socket
-import sys
 import uuid
 
 import pytest
@@ -100,8 +99,6 @@ def test_signed_program_and_package_then_an_unsigned_run(wine, tmp_path):
         shown = run(["osslsigncode", "verify", "-CAfile", f"{tmp_path}/cert.pem", "-in", path])
         assert {"Subject: /CN=Hexlark Test", "Text description: Hexlark"} <= set(
             line.strip() for line in shown.stdout.decode().splitlines())
-    run([sys.executable, "-m", "pytest", "-q", "-p", "no:cacheprovider", f"{HERE}/test_exe_resources.py"],
-        env=dict(os.environ, HEXLARK_WINDOWS_EXE=signed[1]), timeout=60)
     wine.start(signed[1])
     assert wine.x.close(wine) == 0
     assert run(SCRIPT, env=unsigned, timeout=300).stderr.decode().count("Not signed") == 1

@@ -1,12 +1,9 @@
 """The Windows edition end to end under Wine, on a private X session (see
 tests/e2e/harness.py) with a Wine prefix of its own: its window, keys,
 clipboard (with another program using it too), seed, close and 192 dpi."""
-import collections
-import itertools
 import os
 import time
 
-import pytest
 from harness import ADDRESS, CENTRES, colour_faults, default_buttons, text_faults, wait_for
 
 EXE = os.environ["HEXLARK_WINDOWS_EXE"]
@@ -18,26 +15,8 @@ def test_window_at_96_dpi(wine):
     assert wine.x.geometry(wine.window)[2:] == (273, 163)
     assert default_buttons(wine.x.screenshot(wine.window)) == []
     wine.keys("Tab")  # Text1's caret, blinking at one end of the address, would move its ink
-    for _ in range(2):  # two addresses, and their hyphens' neighbours
-        shot = wine.x.screenshot(wine.window)
-        assert colour_faults(shot) == [] and text_faults(shot) == []
-        gaps = [b - a for a, b in itertools.pairwise(hyphen_centres(shot))]
-        assert len(gaps) == 4 and max(gaps) - min(gaps) <= 1, gaps
-        wine.keys("space")  # on Generate
-
-
-def hyphen_centres(shot):
-    """In a fixed-pitch face the hyphens, bars of the same few rows in the middle of
-    the address, stand three characters apart, whatever their neighbours."""
-    dark = lambda i, j: max(shot.getpixel((i, j))) < 60
-    rows = [j for j in range(84, 106) if any(dark(i, j) for i in range(43, 223))]
-    middle_only = [() if any(dark(i, j) for j in (*rows[:3], *rows[-3:]))
-                   else tuple(j for j in rows if dark(i, j)) for i in range(43, 223)]
-    bars = [(ink, [i for i, _ in columns]) for ink, columns in itertools.groupby(
-        enumerate(middle_only), key=lambda column: column[1])]
-    bars = [(ink, columns) for ink, columns in bars if 0 < len(ink) <= 3 and len(columns) >= 3]
-    hyphen = collections.Counter(ink for ink, _ in bars).most_common(1)[0][0]
-    return [sum(columns) / len(columns) for ink, columns in bars if ink == hyphen]
+    shot = wine.x.screenshot(wine.window)
+    assert colour_faults(shot) == [] and text_faults(shot) == []
 
 
 # Name: MSAA keyboard shortcut, as the design names and marks each control.
@@ -83,10 +62,7 @@ def test_access_keys_clipboard_and_keys_that_change_nothing(wine):
     time.sleep(SETTLE)
     assert wine.x.windows("Hexlark") and not wine.x.windows("About") and wine.x.clipboard() == held
     assert wine.shown() == first
-    held = wine.claim_clipboard()
     wine.keys("alt+g")
-    time.sleep(SETTLE)
-    assert wine.x.clipboard() == held  # Generate leaves the clipboard alone
     second = wine.shown()
     assert ADDRESS.fullmatch(second) and second != first
     wine.keys("alt+a")
@@ -98,21 +74,15 @@ def test_access_keys_clipboard_and_keys_that_change_nothing(wine):
     wine.x.keys(wine.x.find("About"), "Return")  # the next test finds it gone
 
 
-@pytest.mark.parametrize("tabs,button", [(1, "Generate"), (2, "Copy"), (3, "About"), (0, "Generate")])
-def test_enter_clicks_the_focused_button(wine, tabs, button):
+def test_enter_clicks_the_focused_button(wine):
     before = wine.shown()
-    if not tabs:  # pressed with the mouse and released off it: focused, not clicked
-        wine.run("xdotool", "mousemove", "--window", wine.window, *map(str, CENTRES["Generate"]), "mousedown", "1",
-                 "mousemove", "--window", wine.window, str(CENTRES["Generate"][0]), "60", "mouseup", "1")
-    if button == "Copy":
-        assert wine.copied(*["Tab"] * tabs, "Return") == before
-        return
-    wine.keys(*["Tab"] * tabs, "Return")
-    if button == "About":
-        wine.x.keys(wine.x.find("About"), "Return")  # its OK
-    else:
-        time.sleep(SETTLE)
-        assert wine.shown() != before
+    assert wine.copied("Tab", "Tab", "Return") == before  # on Copy
+    # Generate pressed with the mouse and released off it: focused, not clicked.
+    wine.run("xdotool", "mousemove", "--window", wine.window, *map(str, CENTRES["Generate"]), "mousedown", "1",
+             "mousemove", "--window", wine.window, str(CENTRES["Generate"][0]), "60", "mouseup", "1")
+    wine.keys("Return")
+    time.sleep(SETTLE)
+    assert wine.shown() != before
 
 
 def test_copy_fails_when_the_clipboard_stays_busy(wine):
@@ -128,16 +98,13 @@ def test_copy_fails_when_the_clipboard_stays_busy(wine):
     wine.start()
 
 
-def test_copies_started_at_once_seed_from_the_system(wine):
+def test_seed_comes_from_the_system(wine):
     wine.run("wine", "reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayInclude", "/d",
              "msvcrt.rand_s", "/f")
-    copies = [wine.x.start(["wine", EXE], env=dict(wine.env, WINEDEBUG="+relay"), name=f"copy{i}")
-              for i in range(2)]
-    apps = [wine.x.window(copy) for copy in copies]
-    assert wine.shown(apps[0].window) != wine.shown(apps[1].window)
-    assert [wine.x.close(app) for app in apps] == [0, 0]
-    # Each copy's seed: 32 bytes of the system's generator, 4 at a time.
-    assert [open(app.log).read().count("Call msvcrt.rand_s(") for app in apps] == [8, 8]
+    app = wine.x.window(wine.x.start(["wine", EXE], env=dict(wine.env, WINEDEBUG="+relay"), name="relay"))
+    assert wine.x.close(app) == 0
+    # The seed: 32 bytes of the system's generator, 4 at a time.
+    assert open(app.log).read().count("Call msvcrt.rand_s(") == 8
 
 
 def test_alt_f4_ends_the_program(wine):  # and WM_DELETE_WINDOW, at 192 dpi below
