@@ -1,5 +1,5 @@
 """The real program on the screens and window managers people have: the
-desktop's font (Qt's GTK theme), other font resolutions, two monitors, and
+desktop's font and theme (Qt's GTK theme), other font resolutions, two monitors, and
 window managers that grant full screen to any window."""
 import re
 import time
@@ -10,10 +10,14 @@ from harness import XSession, colour_faults, run, text_faults, wait_for
 
 
 @pytest.mark.parametrize("font", ["Cantarell 11", "DejaVu Sans 11", "Noto Sans 10"])
-def test_labels_and_captions_fit_under_the_desktop_font(x, font):
+def test_labels_captions_and_about_box_under_the_desktop_font(x, font):
     app = x.hexlark(env=x.gtk_desktop(font))
     x.keys(app.window, "Tab")  # the caret out of the address's way
     assert text_faults(x.screenshot(app.window)) == []
+    x.keys(app.window, "alt+a")
+    # Grey text and face, and a blue frame round the default button: no icon, nor one on OK.
+    about = x.screenshot(x.find("About"))
+    assert [p for p in about.getdata() if max(p) - min(p) > 20 and not p[2] >= p[1] >= p[0]] == []
 
 
 @pytest.mark.parametrize("primary", [0, 1920], ids=["primary on the left", "primary on the right"])
