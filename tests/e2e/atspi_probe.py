@@ -1,12 +1,10 @@
 """What a screen reader reads of Hexlark's window over AT-SPI, printed as JSON:
-    atspi_probe.py PID ""        the window's roles, states and the address;
+    atspi_probe.py PID           the window's roles, states and the address;
     atspi_probe.py PID ask       the same, after asking the address box every text
-                                 question it can, and the answers at each offset;
-    atspi_probe.py PID NAME      the same, after pressing the button NAME."""
+                                 question it can, and the answers at each offset."""
 import itertools
 import json
 import sys
-import time
 
 import pyatspi
 from gi.repository import Atspi, GLib
@@ -14,7 +12,7 @@ from gi.repository import Atspi, GLib
 from harness import wait_for
 
 
-def probe(pid, press):
+def probe(pid, ask):
     def window():
         for application in pyatspi.Registry.getDesktop(0):
             if application is not None and application.get_process_id() == pid:
@@ -25,30 +23,22 @@ def probe(pid, press):
     nodes = {node.name: node for node in pyatspi.findAllDescendants(top, lambda node: node.name)}
     nodes["Hexlark"] = top
     box = nodes["MAC address"].queryText()
-    before = box.getText(0, -1)
     offsets = []
-    if press == "ask":  # every question must be answered, none may hang the program
+    if ask:  # every question must be answered, none may hang the program
         Atspi.set_timeout(3000, 10000)
         questions = [(getattr(box, name), 7) for name in (
             "getTextAtOffset", "getTextBeforeOffset", "getTextAfterOffset")]
         questions.append((lambda o, g: Atspi.Text.get_string_at_offset(nodes["MAC address"], o, g), 5))
-        for (ask, kinds), offset in itertools.product(questions, range(18)):
+        for (question, kinds), offset in itertools.product(questions, range(18)):
             for kind in range(kinds):
                 try:
-                    ask(offset, kind)
+                    question(offset, kind)
                 except GLib.GError as error:
                     if "reply" in str(error).lower():
                         sys.exit(f"no answer at {offset}, {kind}: {error}")
         offsets = [[box.getTextAtOffset(offset, kind)[0] for kind in (
             pyatspi.TEXT_BOUNDARY_CHAR, pyatspi.TEXT_BOUNDARY_WORD_START,
             pyatspi.TEXT_BOUNDARY_LINE_START)] for offset in range(18)]
-    elif press:
-        action = nodes[press].queryAction()
-        names = [action.getName(i).lower() for i in range(action.nActions)]
-        action.doAction(names.index("press"))
-        deadline = time.monotonic() + 10
-        while press == "Generate" and box.getText(0, -1) == before and time.monotonic() < deadline:
-            time.sleep(0.05)
     print(json.dumps({"text": box.getText(0, -1), "offsets": offsets,
                       "roles": {name: node.getRoleName() for name, node in nodes.items()},
                       "box states": [pyatspi.stateToString(s)
@@ -58,4 +48,4 @@ def probe(pid, press):
 
 
 if __name__ == "__main__":
-    probe(int(sys.argv[1]), sys.argv[2])
+    probe(int(sys.argv[1]), sys.argv[2:] == ["ask"])

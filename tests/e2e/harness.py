@@ -92,13 +92,12 @@ def wait_for(probe, what, timeout=20):
 
 
 def stop(proc):
-    if proc.poll() is None:
-        proc.terminate()
-        try:
-            proc.wait(5)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
+    proc.terminate()  # nothing, if it has ended
+    try:
+        proc.wait(5)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
 
 
 class XSession:

@@ -11,10 +11,10 @@ ROLES = {"Hexlark": "frame", "Vorrel": "label", "Web address": "label", "MAC add
          "Generate": "push button", "Copy": "push button", "About": "push button"}
 
 
-def screen_reader(x, app, press=""):
-    """What a screen reader reads of the window, over AT-SPI, after pressing a button
-    or, with press="ask", asking the address box every text question it can."""
-    seen = run([sys.executable, PROBE, str(app.proc.pid), press], timeout=120, env=x.env)
+def screen_reader(x, app, ask=False):
+    """What a screen reader reads of the window, over AT-SPI; with ask, after asking
+    the address box every text question it can."""
+    seen = run([sys.executable, PROBE, str(app.proc.pid), *["ask"] * ask], timeout=120, env=x.env)
     return json.loads(seen.stdout)
 
 
@@ -24,7 +24,7 @@ def test_user_and_screen_reader_see_copy_the_shown_address(x):
     shot = x.screenshot(app.window)
     assert colour_faults(shot) == [] and default_buttons(shot) == []
 
-    seen = screen_reader(x, app, press="ask")
+    seen = screen_reader(x, app, ask=True)
     assert seen["roles"] == ROLES
     assert "read only" in seen["box states"] and seen["default buttons"] == []
     shown = seen["text"].encode()
@@ -42,9 +42,4 @@ def test_user_and_screen_reader_see_copy_the_shown_address(x):
     assert ADDRESS.fullmatch(generated)
     x.click(app.window, "Copy")
     assert wait_for(lambda: x.clipboard() == generated, "a click on Copy copies")
-
-    pressed = screen_reader(x, app, press="Generate")["text"].encode()
-    assert pressed != generated and ADDRESS.fullmatch(pressed)
-    screen_reader(x, app, press="Copy")
-    assert wait_for(lambda: x.clipboard() == pressed, "the Copy action copies")
     assert x.close(app) == 0, open(app.log).read()
