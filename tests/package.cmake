@@ -22,15 +22,13 @@ set_tests_properties(reproducible_build_test PROPERTIES LABELS build TIMEOUT 900
 # The scripts' steps end a failing script (tests/step_test.sh), and the
 # sources stand as clang-format writes them (.clang-format).
 add_test(NAME step_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/step_test.sh ${PROJECT_SOURCE_DIR})
+set_tests_properties(step_test PROPERTIES LABELS build TIMEOUT 30)
 hexlark_require_tool(HEXLARK_CLANG_FORMAT clang-format PACKAGE clang-format FOR format_test)
 if(HEXLARK_CLANG_FORMAT)
     file(GLOB_RECURSE hexlark_sources LIST_DIRECTORIES false CONFIGURE_DEPENDS
          ${PROJECT_SOURCE_DIR}/*.cpp ${PROJECT_SOURCE_DIR}/*.h)
     list(FILTER hexlark_sources EXCLUDE REGEX "^${PROJECT_SOURCE_DIR}/(build|obj-)")
     add_test(NAME format_test COMMAND ${HEXLARK_CLANG_FORMAT} --dry-run -Werror ${hexlark_sources})
-endif()
-set_tests_properties(step_test PROPERTIES LABELS build TIMEOUT 30)
-if(TEST format_test)
     set_tests_properties(format_test PROPERTIES LABELS build TIMEOUT 60)
 endif()
 

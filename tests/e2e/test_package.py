@@ -1,9 +1,8 @@
 """The Debian package as a user gets it: built by dpkg-buildpackage from this
-tree (nocheck), installed with apt, its as-installed tests (debian/tests) run
-by autopkgtest as Debian's CI runs them, then purged without a trace.
-Installs with apt: root only."""
+tree (nocheck), installed with apt, then purged without a trace. (Its
+as-installed tests, debian/tests, run in a fresh Debian root: the testbed
+preset's debian_testbed_test.) Installs with apt: root only."""
 import os
-import re
 import shutil
 
 import pytest
@@ -22,20 +21,15 @@ FILES = ["/usr/bin/hexlark", f"/usr/share/applications/{APP_ID}.desktop",
 
 
 @pytest.mark.skipif(os.geteuid() != 0, reason="installs with apt: needs root")
-def test_package_installs_passes_its_tests_and_purges(tmp_path):
+def test_package_installs_and_purges_without_a_trace(tmp_path):
     if run(["dpkg-query", "-W", "hexlark"], check=False).returncode == 0:
         pytest.skip("hexlark is installed already: this test would remove it")
     tree = tmp_path / "hexlark"
     shutil.copytree(SOURCE, tree, ignore=shutil.ignore_patterns("build", "obj-*", ".git"))
-    # Cleaned after the build, as the source autopkgtest runs from is in Debian.
-    run(["dpkg-buildpackage", "-us", "-uc", "-b", "--post-clean"], timeout=600, cwd=tree,
+    run(["dpkg-buildpackage", "-us", "-uc", "-b"], timeout=600, cwd=tree,
         env=dict(os.environ, DEB_BUILD_OPTIONS="nocheck", DEB_BUILD_PROFILES="nocheck"))
     try:
         run(["apt-get", "install", "-y", "-q", str(tmp_path / DEB)], timeout=300)
-        # On the package just installed: given the .deb itself, the null runner
-        # would end by updating apt's lists from the network.
-        tested = run(["autopkgtest", "--no-built-binaries", f"{tree}/", "--", "null"], timeout=300)
-        assert re.findall(rb"^smoke +(\w+)$", tested.stdout, re.M) == [b"PASS"], tested.stdout
         listed = run(["dpkg", "-L", "hexlark"]).stdout.decode().split()
         assert [path for path in FILES if path not in listed or not os.path.isfile(path)] == []
         # The fonts the fixed layout is made for; Qt's Wayland platform, for Wayland desktops.
