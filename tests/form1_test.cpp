@@ -58,8 +58,7 @@ struct EventLog final : QObject
 
 } // namespace
 
-// The window as designed, in pixels at 96 dpi (logical pixels on denser
-// screens, where QT_SCALE_FACTOR makes each of them two device pixels).
+// The window as designed, in pixels at 96 dpi.
 class Form1Test : public QObject
 {
     Q_OBJECT
@@ -135,30 +134,19 @@ private slots:
         QCOMPARE(control->property("text").toString(), text);
     }
 
-    void tabOrder_data()
-    {
-        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
-        QTest::addColumn<QString>("visits");
-        QTest::newRow("Tab") << Qt::KeyboardModifiers() << "Command1 Command3 Command2 Text1 ";
-        QTest::newRow("Shift+Tab")
-            << Qt::KeyboardModifiers(Qt::ShiftModifier) << "Command2 Command3 Command1 Text1 ";
-    }
     void tabOrder()
     {
-        QFETCH(Qt::KeyboardModifiers, modifiers);
-        QFETCH(QString, visits);
         text1()->setFocus();
         QString visited;
         for (int i = 0; i < 4; ++i) {
-            QTest::keyClick(QApplication::focusWidget(), modifiers ? Qt::Key_Backtab : Qt::Key_Tab,
-                            modifiers);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             visited += QApplication::focusWidget()->objectName() + ' ';
         }
-        QCOMPARE(visited, visits);
+        QCOMPARE(visited, "Command1 Command3 Command2 Text1 ");
     }
 
     // From the address box: access keys click their buttons and give them the
-    // focus, Enter and Escape click none, and typing changes nothing.
+    // focus, and Enter and Escape click none.
     void keys_data()
     {
         QTest::addColumn<QString>("from");
@@ -176,8 +164,6 @@ private slots:
         QTest::newRow("Enter") << "Text1" << int(Qt::Key_Return) << 0 << std::string() << second << "Text1";
         QTest::newRow("keypad Enter") << "Text1" << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << std::string() << second << "Text1";
         QTest::newRow("Escape") << "Text1" << int(Qt::Key_Escape) << 0 << std::string() << second << "Text1";
-        QTest::newRow("Delete") << "Text1" << int(Qt::Key_Delete) << 0 << std::string() << second << "Text1";
-        QTest::newRow("typing") << "Text1" << int(Qt::Key_X) << 0 << std::string() << second << "Text1";
         QTest::newRow("keypad Enter on Generate") << "Command1" << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << std::string() << "89-AB-CD-EF-01-23" << "Command1";
         // clang-format on
     }

@@ -59,37 +59,14 @@ class GeneratorTest : public QObject
     Q_OBJECT
 
 private slots:
-    void chacha20Block_data()
-    {
-        QTest::addColumn<QByteArray>("key");
-        QTest::addColumn<uint>("counter");
-        QTest::addColumn<QByteArray>("nonce");
-        QTest::addColumn<QByteArray>("block");
-        QTest::newRow("RFC 8439 2.3.2")
-            << QByteArray::fromHex("000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d"
-                                   "1e1f")
-            << 1u << QByteArray::fromHex("000000090000004a00000000")
-            << QByteArray::fromHex("10f1e7e4d13b5915500fdd1fa32071c4c7d1f4c733c068030422aa9ac3d4"
-                                   "6c4ed2826446079faa0914c2d705d98b02a2b5129cd1de164eb9cbd083e8"
-                                   "a2503c4e");
-        QTest::newRow("A.1 #1") << QByteArray(32, '\0') << 0u << QByteArray(12, '\0')
-                                << QByteArray::fromHex(
-                                       "76b8e0ada0f13d90405d6ae55386bd28bdd219b8a08ded1aa836efcc8b"
-                                       "770dc7da41597c5157488d7724e03fb8d84a376a43b8f41518a11cc387"
-                                       "b669b2ee6586");
-    }
+    // RFC 8439, 2.3.2: the key 00 01 ... 1f, block counter 1.
     void chacha20Block()
     {
-        QFETCH(QByteArray, key);
-        QFETCH(uint, counter);
-        QFETCH(QByteArray, nonce);
-        QFETCH(QByteArray, block);
-        ChaChaKey k{};
-        ChaChaNonce n{};
-        std::copy(key.begin(), key.end(), k.begin());
-        std::copy(nonce.begin(), nonce.end(), n.begin());
-        const ChaChaBlock out = hexlark::chacha20Block(k, counter, n);
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(out.data()), 64).toHex(), block.toHex());
+        const ChaChaNonce nonce{0, 0, 0, 0x09, 0, 0, 0, 0x4a, 0, 0, 0, 0};
+        const ChaChaBlock out = hexlark::chacha20Block(countingKey(), 1, nonce);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(out.data()), 64).toHex(),
+                 "10f1e7e4d13b5915500fdd1fa32071c4c7d1f4c733c068030422aa9ac3d46c4ed2826446079faa"
+                 "0914c2d705d98b02a2b5129cd1de164eb9cbd083e8a2503c4e");
     }
 
     // Nine draws span three refills; two reseeds at the same clock reading
@@ -160,38 +137,26 @@ private slots:
         QCOMPARE(QString::fromStdString(source.log), "RuuRuuRuuRuuRuuRuu");
     }
 
-    // The real source at one clock reading: every digit in every place, both
-    // extreme octets, about half odd first octets, and even digits.
+    // The real source at one clock reading: every octet in every place (so every
+    // digit, both extreme octets), about half odd first octets, and even digits.
     void addressStatistics()
     {
         constexpr int kAddresses = 20000;
         FixedClock clock;
         ChaChaRandomSource source(countingKey(), clock);
         std::map<char, int> digits;
-        std::set<std::pair<int, char>> placed;
-        std::set<std::string> octets;
+        std::set<std::string> placed;
         int odd = 0;
         for (int i = 0; i < kAddresses; ++i) {
             const std::string address = GenerateAddress(source);
-            QCOMPARE(address.size(), std::size_t{17});
-            for (std::size_t p = 0; p < address.size(); ++p) {
-                if (p % 3 == 2) {
-                    QCOMPARE(address[p], '-');
-                    continue;
-                }
+            for (std::size_t p = 0; p < address.size(); p += 3) {
+                placed.insert(std::to_string(p) + address.substr(p, 2));
                 ++digits[address[p]];
-                placed.insert({static_cast<int>(p), address[p]});
-                if (p % 3 == 1) {
-                    octets.insert(address.substr(p - 1, 2));
-                }
+                ++digits[address[p + 1]];
             }
             odd += std::stoi(address.substr(0, 2), nullptr, 16) % 2;
         }
-        QCOMPARE(digits.size(), std::size_t{16});
-        QCOMPARE(digits.begin()->first, '0');
-        QCOMPARE(digits.rbegin()->first, 'F');
-        QCOMPARE(placed.size(), std::size_t{12 * 16});
-        QVERIFY(octets.count("00") && octets.count("FF"));
+        QCOMPARE(placed.size(), std::size_t{6 * 256});
         QVERIFY2(odd > 9500 && odd < 10500, qPrintable(QString::number(odd)));
         const double expected = kAddresses * 12 / 16.0;
         double chiSquare = 0;

@@ -103,9 +103,6 @@ private slots:
         QTest::newRow("generate") << "" << "G"
                                   << first + "set:CD-EF-01-23-45-67 tell:CD-EF-01-23-45-67 ";
         QTest::newRow("a label takes no click") << "" << "L" << first;
-        QTest::newRow("copy twice") << "" << "CC"
-                                    << first + "clear copy:01-23-45-67-89-AB clear "
-                                               "copy:01-23-45-67-89-AB ";
         QTest::newRow("generate then copy")
             << "" << "GC" << first + "set:CD-EF-01-23-45-67 tell:CD-EF-01-23-45-67 clear "
                                      "copy:CD-EF-01-23-45-67 ";
