@@ -106,6 +106,9 @@ private slots:
         const QFontInfo font(text1()->font());
         QCOMPARE(font.pointSize(), 12);
         QVERIFY(font.fixedPitch());
+        // Where the named face is missing, its stand-in is to be fixed-pitch too.
+        QVERIFY(text1()->font().fixedPitch());
+        QCOMPARE(text1()->font().styleHint(), QFont::TypeWriter);
         QVERIFY(font.bold());
         QCOMPARE(text1()->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
     }
