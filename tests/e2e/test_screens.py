@@ -1,7 +1,6 @@
 """The real program on the screens and window managers people have: the
 desktop's font and theme (Qt's GTK theme), other font resolutions, two monitors, and
 window managers that grant full screen to any window."""
-import re
 import time
 
 import pytest
