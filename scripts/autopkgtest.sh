@@ -11,19 +11,14 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 work="$(realpath -m "${1:-$root/build/autopkgtest}")"
 # shellcheck source=packages.sh
 source "$root/scripts/packages.sh"
-ensure_packages "${BUILD_PACKAGES[@]}" "${TESTBED_PACKAGES[@]}"
+ensure_packages "${TESTBED_PACKAGES[@]}"
 
 fail() {
     echo "autopkgtest.sh: $1" >&2
     exit 1
 }
-rm -rf "$work"
-mkdir -p "$work/tree"
-# The source as Debian has it: no build output, no git.
-tar -C "$root" --exclude=./build --exclude=./.git --exclude='./obj-*' -cf - . | tar -C "$work/tree" -xf -
-(cd "$work/tree" && DEB_BUILD_OPTIONS=nocheck DEB_BUILD_PROFILES=nocheck \
-    dpkg-buildpackage -us -uc -b --post-clean) >"$work/build.log" 2>&1 ||
-    fail "the package did not build: see $work/build.log"
+# The package and the source it was built from, in $work/tree.
+deb="$(bash "$root/scripts/build-deb.sh" "$work" | tail -n 1)"
 mmdebstrap --quiet --variant=apt bookworm "$work/testbed" ||
     fail "mmdebstrap could not make a Debian 12 root (are Debian's mirrors reachable?)"
 # autopkgtest's chroot runner mounts nothing itself: the testbed gets /proc
@@ -31,7 +26,7 @@ mmdebstrap --quiet --variant=apt bookworm "$work/testbed" ||
 status=0
 unshare --mount --propagation private bash -c 'mount -t proc proc "$1/proc" &&
     exec autopkgtest --apt-upgrade --summary-file "$2" "$3" "$4" -- chroot "$1"' - \
-    "$work/testbed" "$work/summary" "$work"/hexlark_*.deb "$work/tree/" || status=$?
+    "$work/testbed" "$work/summary" "$deb" "$work/tree/" || status=$?
 # A run that tested nothing leaves no summary; each test's line there ends in PASS.
 [ "$status" -eq 0 ] && [ -s "$work/summary" ] && ! grep -qv ' PASS$' "$work/summary" ||
     fail "debian/tests failed in a fresh testbed (autopkgtest status $status; see $work/summary)"

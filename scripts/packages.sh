@@ -37,8 +37,11 @@ WINDOWS_BUILD_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mi
 # To package and sign it (scripts/package-windows.sh).
 WINDOWS_PACKAGE_PACKAGES=(wixl msitools faketime osslsigncode openssl)
 
-# To run the as-installed tests in a fresh Debian root (scripts/autopkgtest.sh).
-TESTBED_PACKAGES=(dpkg-dev debhelper autopkgtest mmdebstrap)
+# To build the Debian package (scripts/build-deb.sh).
+DEB_PACKAGES=(dpkg-dev debhelper)
+
+# To run its as-installed tests in a fresh Debian root (scripts/autopkgtest.sh).
+TESTBED_PACKAGES=(autopkgtest mmdebstrap)
 
 # Installs whichever of the named packages are missing, and nothing else.
 ensure_packages() {

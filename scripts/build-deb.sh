@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing and builds the Debian package of Hexlark (its tests
+# left to the caller) from a copy of this tree as Debian has the source: no
+# build output, no git. Works in the folder given, anew each time, and prints
+# the package's path on its last line.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+work="$(realpath -m "$1")"
+# shellcheck source=packages.sh
+source "$root/scripts/packages.sh"
+ensure_packages "${BUILD_PACKAGES[@]}" "${DEB_PACKAGES[@]}"
+
+rm -rf "$work"
+mkdir -p "$work/tree"
+tar -C "$root" --exclude=./build --exclude=./.git --exclude='./obj-*' -cf - . | tar -C "$work/tree" -xf -
+# Cleaned after the build, as autopkgtest wants the source it tests from.
+step "Building the Debian package" env -C "$work/tree" DEB_BUILD_OPTIONS=nocheck \
+    DEB_BUILD_PROFILES=nocheck dpkg-buildpackage -us -uc -b --post-clean
+ls "$work"/hexlark_*.deb
