@@ -1,7 +1,6 @@
 #pragma once
 
-// Resource ids shared by hexlark.rc and the code. Icon group 1 and the
-// version record come from the generated resources/hexlark.rc.
+// Resource ids shared by hexlark.rc and the code.
 #define HEXLARK_ICON_GROUP 1
 #define HEXLARK_HEADING 101
 #define HEXLARK_HEADING_2X 102

@@ -1,12 +1,13 @@
 # hexlark_icon_resources(ICON <file.ico> FIRST_ID <id> GROUP_ID <id>
-#                        OUTPUT_DIR <dir> RC_LINES <variable>)
+#                        OUTPUT_DIR <dir> RC_LINES <variable> IMAGES <variable>)
 #
-# Writes each image of an .ico file to a file of its own and sets <variable>
-# to the .rc lines that make them icon resources FIRST_ID, FIRST_ID + 1, ...
-# in the order of the file, plus an icon group GROUP_ID that lists them.
-# (windres's `ID ICON "file.ico"` numbers the images itself; this keeps the
-# numbers fixed.) The lines use RT_ICON and RT_GROUP_ICON, which the .rc
-# defines. The .ico is a configure dependency: changing it reconfigures.
+# Writes each image of an .ico file to a file of its own, sets RC_LINES to
+# the .rc lines that make them icon resources FIRST_ID, FIRST_ID + 1, ... in
+# the order of the file, plus an icon group GROUP_ID that lists them, and
+# IMAGES to the files written. windres's `ID ICON "file.ico"` numbers the
+# images itself, from 1; the program's are numbered from 30001. The lines use
+# HEXLARK_RT_ICON and HEXLARK_RT_GROUP_ICON, which the .rc defines. The .ico
+# is a configure dependency: changing it reconfigures.
 
 # Reads consecutive little-endian fields of <hex> from byte <offset>; each
 # field is given as its size in bytes and the variable that receives it.
@@ -28,7 +29,7 @@ function(_hexlark_read_le hex offset)
 endfunction()
 
 function(hexlark_icon_resources)
-    cmake_parse_arguments(PARSE_ARGV 0 ARG "" "ICON;FIRST_ID;GROUP_ID;OUTPUT_DIR;RC_LINES" "")
+    cmake_parse_arguments(PARSE_ARGV 0 ARG "" "ICON;FIRST_ID;GROUP_ID;OUTPUT_DIR;RC_LINES;IMAGES" "")
     set(icondir_size 6)
     set(entry_size 16)
     set(icon_type 1)
@@ -53,8 +54,9 @@ function(hexlark_icon_resources)
     string(REPLACE " " "%20" icon_url "${icon_url}")
     file(MAKE_DIRECTORY ${ARG_OUTPUT_DIR})
 
-    set(images "")
-    set(group "${ARG_GROUP_ID} RT_GROUP_ICON\nBEGIN\n")
+    set(lines "")
+    set(files "")
+    set(group "${ARG_GROUP_ID} HEXLARK_RT_GROUP_ICON\nBEGIN\n")
     string(APPEND group "    0, ${icon_type}, ${count}, // reserved, type: icon, image count\n")
     string(APPEND group "    // width | height << 8, colours | reserved << 8, planes, bits, bytes, id\n")
     math(EXPR last "${count} - 1")
@@ -82,7 +84,8 @@ function(hexlark_icon_resources)
         file(COPY_FILE ${image}.new ${image} ONLY_IF_DIFFERENT)
         file(REMOVE ${image}.new)
 
-        string(APPEND images "${id} RT_ICON \"${image}\"\n")
+        string(APPEND lines "${id} HEXLARK_RT_ICON \"${image}\"\n")
+        list(APPEND files ${image})
         math(EXPR size_word "${size_word}" OUTPUT_FORMAT HEXADECIMAL)
         math(EXPR colour_word "${colour_word}" OUTPUT_FORMAT HEXADECIMAL)
         string(APPEND group "    ${size_word}, ${colour_word}, ${planes}, ${bits}, ${bytes}L, ${id}")
@@ -92,5 +95,6 @@ function(hexlark_icon_resources)
         string(APPEND group "\n")
     endforeach()
     string(APPEND group "END\n")
-    set(${ARG_RC_LINES} "${images}${group}" PARENT_SCOPE)
+    set(${ARG_RC_LINES} "${lines}${group}" PARENT_SCOPE)
+    set(${ARG_IMAGES} ${files} PARENT_SCOPE)
 endfunction()
