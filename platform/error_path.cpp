@@ -2,6 +2,7 @@
 
 #include "version.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace hexlark {
@@ -22,6 +23,18 @@ ErrorPath *g_uncaughtErrors = nullptr;
 std::string failureLine(const std::string &what)
 {
     return std::string(kExecutableName) + ": " + what;
+}
+
+void endWithFailure(const std::string &what, int status,
+                    const std::function<void(const std::string &line)> &tell)
+{
+    const std::string line = failureLine(what);
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+    if (tell) {
+        tell(line);
+    }
+    std::_Exit(status);
 }
 
 std::string describe(const std::exception_ptr &error)

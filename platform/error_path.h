@@ -1,6 +1,7 @@
 #pragma once
 
 #include <exception>
+#include <functional>
 #include <string>
 
 namespace hexlark {
@@ -20,6 +21,12 @@ public:
 
 // The one line a failure is reported in: "hexlark: <what>".
 std::string failureLine(const std::string &what);
+
+// Writes the failure line to standard error, lets `tell` show it too (it is
+// given the line), then ends the process at once with the status: no
+// destructors, no handing over of the clipboard, nothing more.
+[[noreturn]] void endWithFailure(const std::string &what, int status,
+                                 const std::function<void(const std::string &line)> &tell = {});
 
 // What an exception says of itself; one that says nothing, or none at all,
 // is an unexpected error.

@@ -1,7 +1,8 @@
 #include "fixed_size.h"
 
+#include "qt_platform.h"
+
 #include <QEvent>
-#include <QGuiApplication>
 #include <QMetaObject>
 #include <QWidget>
 #include <QWindow>
@@ -63,8 +64,7 @@ void FixedSize::allowGivenSize(Qt::WindowState state)
 {
     // An X11 window manager takes back its own size when the state ends; a
     // Wayland compositor has none to take back.
-    if (kRefused.testFlag(state) &&
-        QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+    if (kRefused.testFlag(state) && onWayland()) {
         m_window.setMinimumSize(0, 0);
         m_window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     }

@@ -35,11 +35,6 @@ constexpr std::array kIconSizes{16, 24, 32, 48, 64};
 // the fixed layout would not hold.
 constexpr design::FontDesign kControlFont{.family = "DejaVu Sans", .points = 8};
 
-QString toQString(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QColor toQColor(design::ColourValue value)
 {
     return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
@@ -110,44 +105,26 @@ void applyDesign(QWidget &widget, const design::ControlDesign &control, int dpi)
     }
     widget.setFont(qfont);
     if (control.textColour) {
+        // The text's colour, whichever role this kind of control draws it in.
         QPalette palette = widget.palette();
-        palette.setColor(QPalette::WindowText, toQColor(*control.textColour));
+        for (const QPalette::ColorRole role :
+             {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+            palette.setColor(role, toQColor(*control.textColour));
+        }
         widget.setPalette(palette);
     }
-    if (control.transparentBackground) {
-        widget.setAutoFillBackground(false);
-    }
-}
-
-Qt::Alignment toQtAlignment(design::Alignment alignment)
-{
-    switch (alignment) {
-    case design::Alignment::Centred:
-        break;
-    }
-    return Qt::AlignHCenter | Qt::AlignVCenter;
 }
 
 } // namespace
 
-Form1::Form1(RandomSource &random, Clipboard &clipboard, MessageBox &messages, ErrorPath &errors,
-             QWidget *parent)
-    : QWidget(parent)
+Form1::Form1(const Platform &platform, QWidget *parent) : QWidget(parent)
 {
     installAccessibleInterfaces();
     buildFromDesign();
-    m_text1Box = std::make_unique<QtTextBox>(*findChild<QLineEdit *>(QStringLiteral("Text1")));
+    // The platform's parts made of this window's own controls.
+    m_text1Box = std::make_unique<QtTextBox>(*m_text1);
     m_reader = std::make_unique<QtScreenReader>(*this);
-    m_handlers = std::make_unique<Form1Handlers>(random, *m_text1Box, clipboard, messages,
-                                                 *m_reader, errors);
-    for (QPushButton *button : findChildren<QPushButton *>()) {
-        connect(button, &QPushButton::clicked, this, [this, button] {
-            // Clicked by its access key too, a button takes the focus, as a
-            // mouse click gives it: a screen reader then says where it is.
-            button->setFocus(Qt::ShortcutFocusReason);
-            m_handlers->click(button->objectName().toStdString());
-        });
-    }
+    m_handlers = std::make_unique<Form1Handlers>(platform, *m_text1Box, *m_reader);
     m_handlers->load();
 }
 
@@ -168,22 +145,24 @@ void Form1::buildFromDesign()
 
     auto *enterClicks = new EnterClicksButton(this);
     std::vector<QWidget *> focusChain;
+    // Every text stands centred in its control; a label's is drawn straight
+    // onto what lies behind it, as QLabel draws without a background of its own.
+    constexpr Qt::Alignment kCentred = Qt::AlignHCenter | Qt::AlignVCenter;
     for (const design::ControlDesign *control : design::controlsInTabOrder()) {
         const QString caption = toQString(control->caption);
-        const Qt::Alignment alignment = toQtAlignment(control->alignment);
         QWidget *widget = nullptr;
         switch (control->kind) {
         case design::ControlKind::Label: {
             auto *label = new QLabel(caption, this);
-            label->setAlignment(alignment);
+            label->setAlignment(kCentred);
             label->setFocusPolicy(Qt::NoFocus);
             widget = label;
             break;
         }
         case design::ControlKind::TextBox: {
-            auto *box = new QLineEdit(caption, this);
-            box->setAlignment(alignment);
-            widget = box;
+            m_text1 = new QLineEdit(caption, this);
+            m_text1->setAlignment(kCentred);
+            widget = m_text1;
             break;
         }
         case design::ControlKind::PushButton: {
@@ -193,6 +172,12 @@ void Form1::buildFromDesign()
             button->setAutoDefault(false);
             button->setDefault(false);
             button->installEventFilter(enterClicks);
+            connect(button, &QPushButton::clicked, this, [this, button, name = control->name] {
+                // Clicked by its access key too, a button takes the focus, as
+                // a mouse click gives it: a screen reader then says where it is.
+                button->setFocus(Qt::ShortcutFocusReason);
+                m_handlers->click(name);
+            });
             widget = button;
             break;
         }

@@ -4,15 +4,14 @@
 
 #include <memory>
 
+class QLineEdit;
+
 namespace hexlark {
 
-class Clipboard;
-class ErrorPath;
 class Form1Handlers;
-class MessageBox;
 class QtScreenReader;
 class QtTextBox;
-class RandomSource;
+struct Platform;
 
 // The program's one window: the generated address, and buttons to generate a
 // new one, copy it and read who made the program.
@@ -21,8 +20,7 @@ class Form1 : public QWidget
     Q_OBJECT
 
 public:
-    Form1(RandomSource &random, Clipboard &clipboard, MessageBox &messages, ErrorPath &errors,
-          QWidget *parent = nullptr);
+    explicit Form1(const Platform &platform, QWidget *parent = nullptr);
     ~Form1() override;
 
 protected:
@@ -33,6 +31,7 @@ private:
     void buildFromDesign();
     void centreOnScreen();
 
+    QLineEdit *m_text1 = nullptr;
     std::unique_ptr<QtTextBox> m_text1Box;
     std::unique_ptr<QtScreenReader> m_reader;
     std::unique_ptr<Form1Handlers> m_handlers;

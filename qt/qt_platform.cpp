@@ -11,16 +11,8 @@
 #include <QString>
 #include <QTimer>
 
-#include <cstdio>
-#include <cstdlib>
-
 namespace hexlark {
 namespace {
-
-QString toQString(const std::string &text)
-{
-    return QString::fromStdString(text);
-}
 
 QClipboard *systemClipboard()
 {
@@ -35,6 +27,16 @@ bool canShowWindows()
 }
 
 } // namespace
+
+QString toQString(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool onWayland()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
 
 std::string QtTextBox::text() const
 {
@@ -60,7 +62,7 @@ bool QtClipboard::clear()
     if (clipboard == nullptr) {
         return false;
     }
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+    if (onWayland()) {
         // A Wayland compositor may keep the last text and offer it again the
         // moment it is let go of, and takes an offer of nothing badly: the
         // clipboard is cleared once it holds nothing of this program's.
@@ -112,16 +114,14 @@ void QtMessageBox::show(const std::string &message, const std::string &title)
 
 void QtErrorPath::fail(const std::string &what)
 {
-    const std::string line = failureLine(what);
-    std::fprintf(stderr, "%s\n", line.c_str());
-    std::fflush(stderr);
-    if (canShowWindows()) {
-        QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(), toQString(line),
-                        QMessageBox::Ok);
-        box.setWindowModality(Qt::ApplicationModal);
-        box.exec();
-    }
-    std::_Exit(kFailureStatus);
+    endWithFailure(what, kFailureStatus, [](const std::string &line) {
+        if (canShowWindows()) {
+            QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(),
+                            toQString(line), QMessageBox::Ok);
+            box.setWindowModality(Qt::ApplicationModal);
+            box.exec();
+        }
+    });
 }
 
 } // namespace hexlark

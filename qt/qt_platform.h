@@ -6,9 +6,18 @@
 #include "pause.h"
 #include "text_box.h"
 
+#include <string_view>
+
 class QLineEdit;
+class QString;
 
 namespace hexlark {
+
+// The program's texts are UTF-8.
+QString toQString(std::string_view text);
+
+// Whether the program shows itself on Wayland rather than X11.
+bool onWayland();
 
 // The platform operations on Qt Widgets.
 

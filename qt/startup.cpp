@@ -3,7 +3,7 @@
 #include "clock.h"
 #include "error_path.h"
 #include "form1.h"
-#include "patient_clipboard.h"
+#include "form1_handlers.h"
 #include "qt_platform.h"
 #include "random_source.h"
 #include "toolkit_messages.h"
@@ -11,7 +11,6 @@
 
 #include <QApplication>
 
-#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <string>
@@ -23,11 +22,9 @@ int run(int argc, char *argv[])
     const std::string display = namedDisplay(argc, argv);
     // Qt aborts with a core dump when nothing names a display; say so plainly instead.
     if (display.empty()) {
-        std::fprintf(stderr, "%s\n",
-                     failureLine("no display to show the window on "
-                                 "(neither DISPLAY nor WAYLAND_DISPLAY is set)")
-                         .c_str());
-        return kNoDisplayStatus;
+        endWithFailure("no display to show the window on "
+                       "(neither DISPLAY nor WAYLAND_DISPLAY is set)",
+                       kNoDisplayStatus);
     }
 
     holdToolkitMessages(display);
@@ -45,15 +42,14 @@ int run(int argc, char *argv[])
         ChaChaRandomSource random(readEntropySeed(), clock);
         QtClipboard clipboard;
         QtPause pause;
-        PatientClipboard patientClipboard(clipboard, pause);
         QtMessageBox messages;
-        Form1 window(random, patientClipboard, messages, errors);
+        Form1 window(Platform{random, clipboard, pause, messages, errors});
         window.show();
         const int status = QApplication::exec();
         // Qt 6.4's Wayland client can deadlock joining its event thread as the
         // application is torn down, leaving the process behind its closed
         // window. On Wayland nothing outlives the connection, so leave at once.
-        if (QApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        if (onWayland()) {
             std::fflush(nullptr);
             std::_Exit(status);
         }

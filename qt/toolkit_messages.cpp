@@ -40,13 +40,6 @@ bool environmentSet(const char *name)
     return value != nullptr && *value != '\0';
 }
 
-[[noreturn]] void end(const std::string &line, int status)
-{
-    std::fprintf(stderr, "%s\n", failureLine(line).c_str());
-    std::fflush(stderr);
-    std::_Exit(status);
-}
-
 void onToolkitMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     Start &state = start();
@@ -64,12 +57,12 @@ void onToolkitMessage(QtMsgType type, const QMessageLogContext &context, const Q
     }
     if (!state.starting) {
         // No window can be trusted here: the toolkit itself has given up.
-        end(message.toLocal8Bit().toStdString(), kFailureStatus);
+        endWithFailure(message.toLocal8Bit().toStdString(), kFailureStatus);
     }
     if (!state.reason.isEmpty()) {
-        end(state.reason.toLocal8Bit().toStdString(), kNoDisplayStatus);
+        endWithFailure(state.reason.toLocal8Bit().toStdString(), kNoDisplayStatus);
     }
-    end("cannot reach the display (" + state.display + ")", kNoDisplayStatus);
+    endWithFailure("cannot reach the display (" + state.display + ")", kNoDisplayStatus);
 }
 
 } // namespace

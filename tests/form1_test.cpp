@@ -1,6 +1,7 @@
 #include "clipboard.h"
 #include "error_path.h"
 #include "form1.h"
+#include "form1_handlers.h"
 #include "message_box.h"
 #include "qt_platform.h"
 #include "random_source.h"
@@ -65,13 +66,14 @@ class Form1Test : public QObject
 
 private:
     Fakes m_fakes;
+    QtPause m_pause;
     Form1 *m_window = nullptr;
     QLineEdit *text1() { return m_window->findChild<QLineEdit *>("Text1"); }
 
 private slots:
     void initTestCase()
     {
-        m_window = new Form1(m_fakes, m_fakes, m_fakes, m_fakes);
+        m_window = new Form1(Platform{m_fakes, m_fakes, m_pause, m_fakes, m_fakes});
         m_window->show();
         QVERIFY(QTest::qWaitForWindowActive(m_window));
     }

@@ -2,7 +2,6 @@
 #include "error_path.h"
 #include "form1_handlers.h"
 #include "message_box.h"
-#include "patient_clipboard.h"
 #include "pause.h"
 #include "random_source.h"
 #include "screen_reader.h"
@@ -139,11 +138,11 @@ private slots:
         QFETCH(QString, log);
         FakeDesktop desktop;
         FakeClipboard clipboard(desktop);
-        PatientClipboard patient(clipboard, desktop);
         desktop.failing = failing;
         desktop.failures = failing.contains('*') ? failing.section('*', 1).toInt() : -1;
         desktop.armed = !clicks.contains('!');
-        Form1Handlers handlers(desktop, desktop, patient, desktop, desktop, desktop);
+        Form1Handlers handlers(Platform{desktop, clipboard, desktop, desktop, desktop}, desktop,
+                               desktop);
         desktop.whileBoxIsUp = [&] {
             if (clicks == "B") {
                 for (const char *control : {"Command1", "Command3", "Command2"}) {

@@ -29,8 +29,9 @@ using ColourValue = std::uint32_t;
 inline constexpr ColourValue kBlack = 0x00000000;
 inline constexpr ColourValue kGreen = 0x0000FF00;
 
+// Every control's text stands centred in it; a label's is drawn straight onto
+// what lies behind it, with no background of its own.
 enum class ControlKind { Label, TextBox, PushButton };
-enum class Alignment { Centred };
 
 struct Rect
 {
@@ -58,8 +59,6 @@ struct ControlDesign
     Rect twips{};
     std::optional<FontDesign> font{};        // none: the platform's default control font
     std::optional<ColourValue> textColour{}; // none: the platform's standard colours
-    bool transparentBackground = false;
-    Alignment alignment = Alignment::Centred;
     int tabIndex = 0;
     std::string_view accessibleName{};
     std::string_view accessibleDescription{};
@@ -93,7 +92,6 @@ inline constexpr std::array<ControlDesign, 6> kControls{{
      .caption = kOrganisation,
      .twips = {120, 600, 3735, 255},
      .textColour = kGreen,
-     .transparentBackground = true,
      .tabIndex = 5,
      .accessibleName = "Vorrel",
      .accessibleDescription = "The maker of Hexlark"},
@@ -102,7 +100,6 @@ inline constexpr std::array<ControlDesign, 6> kControls{{
      .caption = kHomepage,
      .twips = {120, 840, 3735, 255},
      .textColour = kGreen,
-     .transparentBackground = true,
      .tabIndex = 4,
      .accessibleName = "Web address",
      .accessibleDescription = "The maker's web address"},

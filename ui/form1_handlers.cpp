@@ -1,6 +1,5 @@
 #include "form1_handlers.h"
 
-#include "clipboard.h"
 #include "error_path.h"
 #include "generate_address.h"
 #include "message_box.h"
@@ -13,10 +12,9 @@
 
 namespace hexlark {
 
-Form1Handlers::Form1Handlers(RandomSource &random, TextBox &text1, Clipboard &clipboard,
-                             MessageBox &messages, ScreenReader &reader, ErrorPath &errors)
-    : m_random(random), m_text1(text1), m_clipboard(clipboard), m_messages(messages),
-      m_reader(reader), m_errors(errors)
+Form1Handlers::Form1Handlers(const Platform &platform, TextBox &text1, ScreenReader &reader)
+    : m_random(platform.random), m_text1(text1), m_clipboard(platform.clipboard, platform.pause),
+      m_messages(platform.messages), m_reader(reader), m_errors(platform.errors)
 {}
 
 template <typename Step> void Form1Handlers::dispatch(Step step)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "patient_clipboard.h"
+
 #include <string>
 #include <string_view>
 
@@ -8,9 +10,22 @@ namespace hexlark {
 class Clipboard;
 class ErrorPath;
 class MessageBox;
+class Pause;
 class RandomSource;
 class ScreenReader;
 class TextBox;
+
+// What each edition's entry makes of its platform and hands to its window:
+// the operations that come with the desktop rather than with the window's
+// own controls.
+struct Platform
+{
+    RandomSource &random;
+    Clipboard &clipboard;
+    Pause &pause;
+    MessageBox &messages;
+    ErrorPath &errors;
+};
 
 // What the window does, whatever toolkit draws it: the load handler of Form1
 // and the click handlers of its three buttons.
@@ -19,12 +34,14 @@ class TextBox;
 // handler or its modal box is running is dropped, as a key pressed while a
 // modal box is up goes to the box. A failure, whether an operation that
 // reports one or an exception leaving a handler, goes to the error path at
-// once, and from then on no handler runs.
+// once, and from then on no handler runs. A clipboard that another program
+// holds for a moment is waited for (PatientClipboard).
 class Form1Handlers
 {
 public:
-    Form1Handlers(RandomSource &random, TextBox &text1, Clipboard &clipboard, MessageBox &messages,
-                  ScreenReader &reader, ErrorPath &errors);
+    // The platform, and what the window makes of its own controls: the
+    // address box and the way a screen reader is told of a new address.
+    Form1Handlers(const Platform &platform, TextBox &text1, ScreenReader &reader);
 
     // Locks the address box and shows the first address.
     void load();
@@ -44,7 +61,7 @@ private:
 
     RandomSource &m_random;
     TextBox &m_text1;
-    Clipboard &m_clipboard;
+    PatientClipboard m_clipboard;
     MessageBox &m_messages;
     ScreenReader &m_reader;
     ErrorPath &m_errors;

@@ -4,7 +4,6 @@
 #include "form1_design.h"
 #include "form1_handlers.h"
 #include "heading.h"
-#include "patient_clipboard.h"
 #include "resource_ids.h"
 #include "wide_text.h"
 #include "win32_platform.h"
@@ -51,8 +50,8 @@ void require(bool done, const char *what)
 
 } // namespace
 
-Form1Window::Form1Window(HINSTANCE instance, RandomSource &random, ErrorPath &errors)
-    : m_instance(instance), m_random(random), m_errors(errors)
+Form1Window::Form1Window(HINSTANCE instance, const Platform &platform)
+    : m_instance(instance), m_errors(platform.errors)
 {
     m_background = CreateSolidBrush(static_cast<COLORREF>(design::kForm1.background));
     require(m_background != nullptr, "cannot create the window's background brush");
@@ -80,14 +79,10 @@ Form1Window::Form1Window(HINSTANCE instance, RandomSource &random, ErrorPath &er
     createControls();
     applyDpi(GetDpiForWindow(m_window), nullptr);
 
+    // The platform's parts made of this window's own controls.
     m_textBox = std::make_unique<Win32TextBox>(m_text1);
     m_reader = std::make_unique<Win32ScreenReader>(m_text1);
-    m_clipboard = std::make_unique<Win32Clipboard>(m_window);
-    m_pause = std::make_unique<Win32Pause>();
-    m_patientClipboard = std::make_unique<PatientClipboard>(*m_clipboard, *m_pause);
-    m_messageBox = std::make_unique<Win32MessageBox>(m_window);
-    m_handlers = std::make_unique<Form1Handlers>(m_random, *m_textBox, *m_patientClipboard,
-                                                 *m_messageBox, *m_reader, m_errors);
+    m_handlers = std::make_unique<Form1Handlers>(platform, *m_textBox, *m_reader);
     m_handlers->load();
 }
 
@@ -106,7 +101,7 @@ Form1Window::~Form1Window()
 int Form1Window::run(int showCommand)
 {
     ShowWindow(m_window, showCommand);
-    SetFocus(m_text1);
+    SetFocus(m_firstFocus);
     UpdateWindow(m_window);
 
     MSG message{};
@@ -163,6 +158,9 @@ void Form1Window::createControls()
         m_annotations->annotate(control.window, design);
         if (design.kind == design::ControlKind::TextBox) {
             m_text1 = control.window;
+        }
+        if (m_firstFocus == nullptr && (style & WS_TABSTOP) != 0) {
+            m_firstFocus = control.window;
         }
     }
     require(m_text1 != nullptr, "the design has no text box");
@@ -257,6 +255,20 @@ void Form1Window::paint()
     EndPaint(m_window, &paint);
 }
 
+// The platform's standard colours, but for a text colour the design gives; a
+// label's text is drawn straight onto what lies behind it.
+LRESULT Form1Window::colours(const design::ControlDesign &design, HDC dc, LRESULT standard) const
+{
+    if (design.textColour) {
+        SetTextColor(dc, static_cast<COLORREF>(*design.textColour));
+    }
+    if (design.kind == design::ControlKind::Label) {
+        SetBkMode(dc, TRANSPARENT);
+        return reinterpret_cast<LRESULT>(GetStockObject(HOLLOW_BRUSH));
+    }
+    return standard;
+}
+
 const Form1Window::Control *Form1Window::controlByWindow(HWND window) const
 {
     for (const Control &control : m_controls) {
@@ -326,13 +338,10 @@ LRESULT Form1Window::handle(UINT message, WPARAM wParam, LPARAM lParam)
         paint();
         return 0;
     case WM_CTLCOLORSTATIC:
-        // A read-only EDIT asks too; it keeps the standard colours.
-        if (const Control *label = controlByWindow(reinterpret_cast<HWND>(lParam));
-            label != nullptr && label->design->transparentBackground) {
-            HDC dc = reinterpret_cast<HDC>(wParam);
-            SetTextColor(dc, static_cast<COLORREF>(label->design->textColour.value_or(0)));
-            SetBkMode(dc, TRANSPARENT);
-            return reinterpret_cast<LRESULT>(GetStockObject(HOLLOW_BRUSH));
+        // Labels, and the read-only address box too.
+        if (const Control *control = controlByWindow(reinterpret_cast<HWND>(lParam))) {
+            return colours(*control->design, reinterpret_cast<HDC>(wParam),
+                           DefWindowProcW(m_window, message, wParam, lParam));
         }
         break;
     case WM_COMMAND:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "form1_design.h"
 #include "win32.h"
 
 #include <array>
@@ -11,17 +12,9 @@ class Annotations;
 class ErrorPath;
 class Form1Handlers;
 class Heading;
-class PatientClipboard;
-class RandomSource;
-class Win32Clipboard;
-class Win32MessageBox;
-class Win32Pause;
 class Win32ScreenReader;
 class Win32TextBox;
-
-namespace design {
-struct ControlDesign;
-}
+struct Platform;
 
 // Form1 on Win32: the window and its controls built from the shared design
 // table, scaled to the window's dpi, with every click handed to the shared
@@ -31,13 +24,14 @@ class Form1Window
 public:
     // Creates the window and its controls (hidden) and runs the load
     // handler. Throws std::runtime_error when Windows refuses a part of it.
-    Form1Window(HINSTANCE instance, RandomSource &random, ErrorPath &errors);
+    Form1Window(HINSTANCE instance, const Platform &platform);
     ~Form1Window();
     Form1Window(const Form1Window &) = delete;
     Form1Window &operator=(const Form1Window &) = delete;
 
-    // Shows the window centred on its screen with the focus in Text1, then
-    // runs the message loop until the window is closed; returns the exit status.
+    // Shows the window centred on its screen with the focus on the first
+    // control in tab order that takes it, then runs the message loop until
+    // the window is closed; returns the exit status.
     int run(int showCommand);
 
 private:
@@ -58,29 +52,26 @@ private:
     void placeWindow(const RECT *suggested);
     void paint();
     void command(int id, int code);
+    LRESULT colours(const design::ControlDesign &design, HDC dc, LRESULT standard) const;
     int scaled(int twips) const;
     const Control *controlById(int id) const;
     const Control *controlByWindow(HWND window) const;
 
     HINSTANCE m_instance = nullptr;
-    RandomSource &m_random;
     ErrorPath &m_errors;
     HWND m_window = nullptr;
     HWND m_text1 = nullptr;
+    HWND m_firstFocus = nullptr;
     HWND m_lastFocus = nullptr;
     HBRUSH m_background = nullptr;
     HFONT m_controlFont = nullptr;
     UINT m_dpi = 0;
-    std::array<Control, 6> m_controls{};
+    std::array<Control, design::kControls.size()> m_controls{};
     std::unique_ptr<Heading> m_heading;
     std::unique_ptr<Heading> m_heading2x;
     std::unique_ptr<Annotations> m_annotations;
     std::unique_ptr<Win32TextBox> m_textBox;
     std::unique_ptr<Win32ScreenReader> m_reader;
-    std::unique_ptr<Win32Clipboard> m_clipboard;
-    std::unique_ptr<Win32Pause> m_pause;
-    std::unique_ptr<PatientClipboard> m_patientClipboard;
-    std::unique_ptr<Win32MessageBox> m_messageBox;
     std::unique_ptr<Form1Handlers> m_handlers;
 };
 

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <exception>
+#include <stdexcept>
 
 namespace hexlark {
 namespace {
@@ -46,6 +47,20 @@ bool Win32TextBox::lock()
         return false;
     }
     return (GetWindowLongPtrW(m_edit, GWL_STYLE) & ES_READONLY) != 0;
+}
+
+Win32Clipboard::Win32Clipboard()
+    : m_owner(CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
+                              nullptr))
+{
+    if (m_owner == nullptr) {
+        throw std::runtime_error("cannot create the clipboard's window");
+    }
+}
+
+Win32Clipboard::~Win32Clipboard()
+{
+    DestroyWindow(m_owner);
 }
 
 bool Win32Clipboard::clear()
@@ -94,7 +109,9 @@ void Win32Pause::wait(std::chrono::milliseconds span)
 void Win32MessageBox::show(const std::string &message, const std::string &title)
 {
     // Which button closed the box does not matter.
-    MessageBoxW(m_owner, widen(message).c_str(), widen(title).c_str(), MB_OK | MB_APPLMODAL);
+    HWND owner = GetActiveWindow();
+    MessageBoxW(owner, widen(message).c_str(), widen(title).c_str(),
+                MB_OK | (owner != nullptr ? MB_APPLMODAL : MB_TASKMODAL));
 }
 
 void Win32ErrorPath::fail(const std::string &what)

@@ -24,10 +24,17 @@ private:
     HWND m_edit = nullptr;
 };
 
+// The system clipboard, owned while the program puts text on it by a
+// message-only window of its own: Windows gives the clipboard to a window.
 class Win32Clipboard final : public Clipboard
 {
 public:
-    explicit Win32Clipboard(HWND owner) : m_owner(owner) {}
+    // Throws std::runtime_error when Windows refuses the owner window.
+    Win32Clipboard();
+    ~Win32Clipboard() override;
+    Win32Clipboard(const Win32Clipboard &) = delete;
+    Win32Clipboard &operator=(const Win32Clipboard &) = delete;
+
     bool clear() override;
     bool setText(const std::string &text) override;
 
@@ -43,14 +50,12 @@ public:
     void wait(std::chrono::milliseconds span) override;
 };
 
+// Owned by the program's active window, which it keeps from taking input
+// until dismissed; with none active, every window of the program.
 class Win32MessageBox final : public MessageBox
 {
 public:
-    explicit Win32MessageBox(HWND owner) : m_owner(owner) {}
     void show(const std::string &message, const std::string &title) override;
-
-private:
-    HWND m_owner = nullptr;
 };
 
 // Shows one box naming the failure, then ends the process at once with a
