@@ -255,6 +255,170 @@ void printResult(const std::string &label, const Result &result)
     std::fflush(stdout);
 }
 
+// The probe's connection to the X server and what it watches there.
+struct Server
+{
+    Display *display = nullptr;
+    Window root = None;
+    Atom netWmPid = None;
+    Atom wmProtocols = None;
+    Atom wmDeleteWindow = None;
+    int damageEventBase = 0;
+    Damage drawing = None;
+};
+
+// The program being measured.
+struct Child
+{
+    pid_t pid = -1;
+    int exitFd = -1; // its pidfd: readable once it has exited
+    SteadyClock::time_point started;
+};
+
+// Connects to the X server and starts watching for maps and drawing. Returns
+// nothing, having said why, when the server cannot be watched.
+std::optional<Server> startWatching(const char *displayName)
+{
+    Server server;
+    server.display = XOpenDisplay(displayName);
+    if (server.display == nullptr) {
+        std::fprintf(stderr, "startup_probe: cannot open display %s\n", XDisplayName(displayName));
+        return std::nullopt;
+    }
+    XSetErrorHandler(ignoreXError);
+    fcntl(ConnectionNumber(server.display), F_SETFD, FD_CLOEXEC);
+    int damageErrorBase = 0;
+    if (!XDamageQueryExtension(server.display, &server.damageEventBase, &damageErrorBase)) {
+        std::fprintf(stderr, "startup_probe: the X server has no DAMAGE extension\n");
+        return std::nullopt;
+    }
+    server.root = DefaultRootWindow(server.display);
+    server.netWmPid = XInternAtom(server.display, "_NET_WM_PID", False);
+    server.wmProtocols = XInternAtom(server.display, "WM_PROTOCOLS", False);
+    server.wmDeleteWindow = XInternAtom(server.display, "WM_DELETE_WINDOW", False);
+    // In force before the program starts, so no map is missed. Drawing in any
+    // window shows as damage to the root window; the damage reported for the
+    // root at creation is dropped, so what comes next is the program's.
+    XSelectInput(server.display, server.root, SubstructureNotifyMask);
+    server.drawing = XDamageCreate(server.display, server.root, XDamageReportNonEmpty);
+    XSync(server.display, False);
+    XDamageSubtract(server.display, server.drawing, None, None);
+    XSync(server.display, True);
+    return server;
+}
+
+// Starts the command on the display. Returns nothing, having said why, when it
+// could not be started and watched.
+std::optional<Child> launch(const char *displayName, char **command)
+{
+    setenv("DISPLAY", displayName, 1);
+    Child child;
+    child.started = SteadyClock::now();
+    child.pid = fork();
+    if (child.pid < 0) {
+        std::perror("startup_probe: fork");
+        return std::nullopt;
+    }
+    if (child.pid == 0) {
+        execvp(command[0], command);
+        std::fprintf(stderr, "startup_probe: cannot run %s: %s\n", command[0],
+                     std::strerror(errno));
+        _exit(kExecFailedStatus);
+    }
+    // Through syscall(): glibc 2.36's <sys/pidfd.h> does not declare it for C++.
+    child.exitFd = static_cast<int>(syscall(SYS_pidfd_open, child.pid, 0));
+    if (child.exitFd < 0) {
+        std::perror("startup_probe: pidfd_open");
+        kill(child.pid, SIGKILL);
+        waitpid(child.pid, nullptr, 0);
+        return std::nullopt;
+    }
+    return child;
+}
+
+// Notes when the program's top-level window is mapped and first drawn in.
+// Returns that window once drawn, or None when the program exited or the
+// deadline passed first (result.outcome says which).
+Window watchUntilDrawn(const Server &server, const Child &child, SteadyClock::time_point deadline,
+                       Result &result)
+{
+    Window window = None;
+    for (;;) {
+        const Wake wake = waitForEvent(server.display, child.exitFd, deadline);
+        if (wake != Wake::Event) {
+            result.outcome = wake == Wake::TimedOut ? "timeout" : "exited-before-shown";
+            return None;
+        }
+        XEvent event;
+        XNextEvent(server.display, &event);
+        const auto now = SteadyClock::now();
+        if (event.type == MapNotify && event.xmap.event == server.root &&
+            !event.xmap.override_redirect && window == None) {
+            // Without a window manager nothing else maps; a window that does not
+            // name its process is taken as the program's own.
+            const std::optional<long> owner =
+                windowPid(server.display, event.xmap.window, server.netWmPid);
+            if (!owner || *owner == child.pid) {
+                window = event.xmap.window;
+                result.mapMs = millisecondsBetween(child.started, now);
+                result.mapCpuMs = cpuMilliseconds(child.pid);
+            }
+        } else if (event.type == server.damageEventBase + XDamageNotify) {
+            if (window != None) {
+                result.paintMs = millisecondsBetween(child.started, now);
+                result.paintCpuMs = cpuMilliseconds(child.pid);
+                return window;
+            }
+            // The server's own drawing before the map (the root window
+            // repainted where a window closed): ask for the next damage.
+            XDamageSubtract(server.display, server.drawing, None, None);
+        }
+    }
+}
+
+Memory memoryWhenDrawn(const Server &server, const Child &child)
+{
+    // One round trip, so the memory is read after everything drawn so far.
+    XSync(server.display, False);
+    return readMemory(child.pid);
+}
+
+// Asks the window to close as a window manager would and times the program's
+// exit; one still running at the deadline has timed out.
+void closeWindow(const Server &server, const Child &child, Window window,
+                 SteadyClock::time_point deadline, Result &result)
+{
+    XEvent request{};
+    request.xclient.type = ClientMessage;
+    request.xclient.window = window;
+    request.xclient.message_type = server.wmProtocols;
+    request.xclient.format = 32;
+    request.xclient.data.l[0] = static_cast<long>(server.wmDeleteWindow);
+    request.xclient.data.l[1] = CurrentTime;
+    const auto closing = SteadyClock::now();
+    XSendEvent(server.display, window, False, NoEventMask, &request);
+    XFlush(server.display);
+    if (waitForExit(child.exitFd, deadline)) {
+        result.closeMs = millisecondsBetween(closing, SteadyClock::now());
+    } else {
+        result.outcome = "timeout";
+    }
+}
+
+// Kills a program that overran the deadline, collects its exit status and
+// lets go of its pidfd.
+void reap(const Child &child, Result &result)
+{
+    if (result.outcome == "timeout") {
+        kill(child.pid, SIGKILL);
+    }
+    int status = 0;
+    if (waitpid(child.pid, &status, 0) == child.pid) {
+        result.exit = describeExit(status);
+    }
+    close(child.exitFd);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -268,124 +432,26 @@ int main(int argc, char *argv[])
         printUsage(stderr);
         return kUsageStatus;
     }
-
-    Display *display = XOpenDisplay(options.display);
-    if (display == nullptr) {
-        std::fprintf(stderr, "startup_probe: cannot open display %s\n",
-                     XDisplayName(options.display));
+    const std::optional<Server> server = startWatching(options.display);
+    if (!server) {
         return kFailureStatus;
     }
-    XSetErrorHandler(ignoreXError);
-    fcntl(ConnectionNumber(display), F_SETFD, FD_CLOEXEC);
-    int damageEventBase = 0;
-    int damageErrorBase = 0;
-    if (!XDamageQueryExtension(display, &damageEventBase, &damageErrorBase)) {
-        std::fprintf(stderr, "startup_probe: the X server has no DAMAGE extension\n");
+    const std::optional<Child> child = launch(DisplayString(server->display), options.command);
+    if (!child) {
         return kFailureStatus;
     }
-    const Window root = DefaultRootWindow(display);
-    const Atom netWmPid = XInternAtom(display, "_NET_WM_PID", False);
-    const Atom wmProtocols = XInternAtom(display, "WM_PROTOCOLS", False);
-    const Atom wmDeleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
-    // In force before the program starts, so no map is missed. Drawing in any
-    // window shows as damage to the root window; the damage reported for the
-    // root at creation is dropped, so what comes next is the program's.
-    XSelectInput(display, root, SubstructureNotifyMask);
-    const Damage drawing = XDamageCreate(display, root, XDamageReportNonEmpty);
-    XSync(display, False);
-    XDamageSubtract(display, drawing, None, None);
-    XSync(display, True);
-    setenv("DISPLAY", DisplayString(display), 1);
-
-    const auto started = SteadyClock::now();
-    const auto deadline = started + std::chrono::duration_cast<SteadyClock::duration>(
-                                        std::chrono::duration<double>(options.timeoutSeconds));
-    const pid_t pid = fork();
-    if (pid < 0) {
-        std::perror("startup_probe: fork");
-        return kFailureStatus;
-    }
-    if (pid == 0) {
-        execvp(options.command[0], options.command);
-        std::fprintf(stderr, "startup_probe: cannot run %s: %s\n", options.command[0],
-                     std::strerror(errno));
-        _exit(kExecFailedStatus);
-    }
-    // Through syscall(): glibc 2.36's <sys/pidfd.h> does not declare it for C++.
-    const int childFd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-    if (childFd < 0) {
-        std::perror("startup_probe: pidfd_open");
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-        return kFailureStatus;
-    }
+    const auto deadline =
+        child->started + std::chrono::duration_cast<SteadyClock::duration>(
+                             std::chrono::duration<double>(options.timeoutSeconds));
 
     Result result;
-    Window window = None;
-    bool stopped = false;
-    while (!result.paintMs && !stopped) {
-        const Wake wake = waitForEvent(display, childFd, deadline);
-        if (wake != Wake::Event) {
-            result.outcome = wake == Wake::TimedOut ? "timeout" : "exited-before-shown";
-            stopped = true;
-            continue;
-        }
-        XEvent event;
-        XNextEvent(display, &event);
-        const auto now = SteadyClock::now();
-        if (event.type == MapNotify && event.xmap.event == root && !event.xmap.override_redirect &&
-            window == None) {
-            // Without a window manager nothing else maps; a window that does not
-            // name its process is taken as the program's own.
-            const std::optional<long> owner = windowPid(display, event.xmap.window, netWmPid);
-            if (!owner || *owner == pid) {
-                window = event.xmap.window;
-                result.mapMs = millisecondsBetween(started, now);
-                result.mapCpuMs = cpuMilliseconds(pid);
-            }
-        } else if (event.type == damageEventBase + XDamageNotify) {
-            if (window != None) {
-                result.paintMs = millisecondsBetween(started, now);
-                result.paintCpuMs = cpuMilliseconds(pid);
-            } else {
-                // The server's own drawing before the map (the root window
-                // repainted where a window closed): ask for the next damage.
-                XDamageSubtract(display, drawing, None, None);
-            }
-        }
+    const Window window = watchUntilDrawn(*server, *child, deadline, result);
+    if (window != None) {
+        result.memory = memoryWhenDrawn(*server, *child);
+        closeWindow(*server, *child, window, deadline, result);
     }
-
-    if (!stopped) {
-        // One round trip, so the memory is read after everything drawn so far.
-        XSync(display, False);
-        result.memory = readMemory(pid);
-
-        XEvent close{};
-        close.xclient.type = ClientMessage;
-        close.xclient.window = window;
-        close.xclient.message_type = wmProtocols;
-        close.xclient.format = 32;
-        close.xclient.data.l[0] = static_cast<long>(wmDeleteWindow);
-        close.xclient.data.l[1] = CurrentTime;
-        const auto closing = SteadyClock::now();
-        XSendEvent(display, window, False, NoEventMask, &close);
-        XFlush(display);
-        if (waitForExit(childFd, deadline)) {
-            result.closeMs = millisecondsBetween(closing, SteadyClock::now());
-        } else {
-            result.outcome = "timeout";
-        }
-    }
-
-    if (result.outcome == "timeout") {
-        kill(pid, SIGKILL);
-    }
-    int status = 0;
-    if (waitpid(pid, &status, 0) == pid) {
-        result.exit = describeExit(status);
-    }
-    close(childFd);
-    XCloseDisplay(display);
+    reap(*child, result);
+    XCloseDisplay(server->display);
     printResult(options.label, result);
     return result.outcome == "ok" ? 0 : kFailureStatus;
 }
