@@ -1,5 +1,6 @@
 #include "form1_window.h"
 
+#include "access_keys.h"
 #include "accessibility.h"
 #include "form1_design.h"
 #include "form1_handlers.h"
@@ -20,6 +21,8 @@ constexpr DWORD kWindowExStyle = 0;
 // Ids start above IDOK (1) and IDCANCEL (2), which the dialog manager sends
 // for Enter and Escape; a control's id is this plus its tab index.
 constexpr int kFirstControlId = 100;
+// WM_COMMAND's code from an accelerator: an access key (access_keys.h).
+constexpr int kAccessKeyCode = 1;
 constexpr int kPointsPerInch = 72;
 // The labels and buttons use the dialog font, whose metrics the fixed
 // layout was made for (Tahoma on current Windows and on Wine).
@@ -109,19 +112,23 @@ int Form1Window::run(int showCommand)
     SetFocus(m_text1);
     UpdateWindow(m_window);
 
+    HACCEL accessKeys = createAccessKeys(kFirstControlId);
+    require(accessKeys != nullptr, "cannot create the access keys");
     MSG message{};
     BOOL result = FALSE;
     while ((result = GetMessageW(&message, nullptr, 0, 0)) != 0) {
         if (result == -1) {
             m_errors.fail("cannot read the window's messages");
         }
-        // The dialog manager gives the window Tab, the access keys and Enter
-        // on a focused button, as in a dialog box.
-        if (m_window == nullptr || !IsDialogMessageW(m_window, &message)) {
+        // The access keys by the key pressed, then the dialog manager: Tab and
+        // Enter on a focused button, as in a dialog box.
+        if (m_window == nullptr || (TranslateAcceleratorW(m_window, accessKeys, &message) == 0 &&
+                                    !IsDialogMessageW(m_window, &message))) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
     }
+    DestroyAcceleratorTable(accessKeys);
     return static_cast<int>(message.wParam);
 }
 
@@ -291,6 +298,11 @@ void Form1Window::command(int id, int code)
         return;
     }
     const Control *control = controlById(id);
+    if (control != nullptr && code == kAccessKeyCode) {
+        // As the dialog manager clicks for a typed access key: with the focus.
+        SendMessageW(control->window, BM_CLICK, 0, 0);
+        return;
+    }
     if (control == nullptr || code != BN_CLICKED ||
         control->design->kind != design::ControlKind::PushButton) {
         return; // Escape (IDCANCEL) among them: there is no cancel button
