@@ -9,8 +9,10 @@
 #include "resource_ids.h"
 #include "wide_text.h"
 #include "win32_platform.h"
+#include "window_placement.h"
 
 #include <stdexcept>
+#include <vector>
 
 namespace hexlark {
 namespace {
@@ -50,6 +52,19 @@ void require(bool done, const char *what)
     if (!done) {
         throw std::runtime_error(what);
     }
+}
+
+BOOL CALLBACK addMonitor(HMONITOR monitor, HDC /*dc*/, LPRECT /*bounds*/, LPARAM monitors)
+{
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (GetMonitorInfoW(monitor, &info) != FALSE) {
+        const RECT &work = info.rcWork;
+        reinterpret_cast<std::vector<Monitor> *>(monitors)->push_back(
+            {{work.left, work.top, work.right - work.left, work.bottom - work.top},
+             (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
+    }
+    return TRUE;
 }
 
 } // namespace
@@ -225,8 +240,8 @@ void Form1Window::loadHeading()
     }
 }
 
-// Where Windows suggests after a change of dpi; at first, centred on the
-// primary monitor, whose top-left corner is the origin.
+// Where Windows suggests after a change of dpi; at first, as framePosition()
+// has it on the monitors' work areas.
 void Form1Window::placeWindow(const RECT *suggested)
 {
     RECT frame{0, 0, scaled(design::kForm1.clientWidth), scaled(design::kForm1.clientHeight)};
@@ -240,14 +255,14 @@ void Form1Window::placeWindow(const RECT *suggested)
         left = suggested->left;
         top = suggested->top;
     } else {
-        MONITORINFO monitor{};
-        monitor.cbSize = sizeof(monitor);
-        require(GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY),
-                                &monitor) != FALSE,
-                "cannot find the primary screen");
-        const RECT &area = monitor.rcWork;
-        left = area.left + (area.right - area.left - width) / 2;
-        top = area.top + (area.bottom - area.top - height) / 2;
+        std::vector<Monitor> monitors;
+        require(EnumDisplayMonitors(nullptr, nullptr, addMonitor,
+                                    reinterpret_cast<LPARAM>(&monitors)) != FALSE &&
+                    !monitors.empty(),
+                "cannot find the screens");
+        const ScreenPoint at = framePosition(monitors, width, height);
+        left = at.left;
+        top = at.top;
     }
     SetWindowPos(m_window, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }

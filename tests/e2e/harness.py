@@ -37,6 +37,7 @@ Helpers:
                               return what the clipboard then holds.
   x.clipboard_after(marker)   the clipboard's text once it holds other than marker.
   x.geometry(window)          client area (left, top, width, height) on the screen.
+  x.frame(window)             the same of the frame the window manager drew round it.
   x.screenshot(window)        PIL RGB image of the window, once it stops changing.
   x.close(app)                WM_DELETE_WINDOW, as a window manager sends it; the
                               exit status (None if the program did not end).
@@ -239,6 +240,12 @@ class XSession:
         info = run(["xwininfo", "-id", window], env=self.env).stdout.decode()
         return tuple(int(re.search(rf"{key}:\s+(-?\d+)", info).group(1))
                      for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+
+    def frame(self, window):
+        left, top, width, height = self.geometry(window)
+        extents = self.property(window, "_NET_FRAME_EXTENTS")
+        fl, fr, ft, fb = extents.value if extents else (0, 0, 0, 0)
+        return left - fl, top - ft, width + fl + fr, height + ft + fb
 
     def screenshot(self, window):
         def settled(previous=[None]):

@@ -27,16 +27,17 @@ def test_window_opens_centred_on_the_primary_monitor_frame_included(primary):
                  f"1920/508x1080/286+{left}+0", "none" if left else "screen"], env=x.env)
         run(["xdotool", "mousemove", str(2880 - primary), "540"], env=x.env)  # on the other one
         app = x.hexlark()
-
-        def frame():
-            left, top, width, height = x.geometry(app.window)
-            fl, fr, ft, fb = x.property(app.window, "_NET_FRAME_EXTENTS").value
-            return left - fl, top - ft, width + fl + fr, height + ft + fb
-
+        frame = lambda: x.frame(app.window)
         assert frame()[3] > 163, "openbox drew no frame"
         centred = lambda f: abs(2 * f[0] + f[2] - 2 * primary - 1920) <= 2 and abs(
             2 * f[1] + f[3] - 1080) <= 2
         wait_for(lambda: centred(frame()), f"the frame centred on {primary} (it is {frame()})", 5)
+
+
+def test_window_larger_than_the_screen_opens_with_its_frame_on_it(x):
+    app = x.hexlark(env=dict(x.env, QT_SCALE_FACTOR="5"))  # 1365 x 815 on 1024 x 768
+    assert x.geometry(app.window)[2:] == (1365, 815)
+    wait_for(lambda: x.frame(app.window)[:2] == (0, 0), f"the frame at 0, 0 ({x.frame(app.window)})", 5)
 
 
 # The client area at each font resolution, in device pixels, with Qt's scaling or without.
