@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QMetaObject>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
@@ -29,6 +30,9 @@ bool FixedSize::eventFilter(QObject *watched, QEvent *event)
         // The window system's state reaches the QWindow before the widget.
         connect(m_window.windowHandle(), &QWindow::windowStateChanged, this,
                 &FixedSize::allowGivenSize, Qt::UniqueConnection);
+        connect(m_window.windowHandle(), &QWindow::screenChanged, this,
+                &FixedSize::takeSizeOnScreen,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
         break;
     case QEvent::WindowStateChange:
         if (m_window.windowState() & kRefused) {
@@ -57,6 +61,11 @@ bool FixedSize::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     return false;
+}
+
+void FixedSize::takeSizeOnScreen()
+{
+    m_window.resize(m_size);
 }
 
 void FixedSize::allowGivenSize(Qt::WindowState state)

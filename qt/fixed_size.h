@@ -26,6 +26,9 @@ protected:
 
 private:
     void allowGivenSize(Qt::WindowState state);
+    // On X11 a window moved to a screen of another scale keeps its size in
+    // device pixels, which there is another size in pixels of the design.
+    void takeSizeOnScreen();
 
     QWidget &m_window;
     QSize m_size;
