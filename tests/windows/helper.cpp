@@ -90,6 +90,7 @@ LRESULT CALLBACK owner(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     if (message == WM_DESTROYCLIPBOARD && !emptied) {
         emptied = true; // by Hexlark's clear, which waits for this to return
         CloseHandle(CreateThread(nullptr, 0, comeBetween, nullptr, 0, nullptr));
+        Sleep(50); // the thread already trying when Hexlark lets the clipboard go
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
