@@ -29,12 +29,10 @@ private slots:
         QTest::newRow("fits: centred") << QList{QRect(0, 0, 1024, 768)} << 0 << QSize(279, 190) << QPoint(372, 289);
         QTest::newRow("centred under a top panel") << QList{QRect(0, 30, 1024, 738)} << 0 << QSize(279, 190) << QPoint(372, 304);
         QTest::newRow("on the primary, on the right") << QList{left, right} << 1 << QSize(279, 190) << QPoint(2740, 445);
-        QTest::newRow("on the primary, on the left") << QList{left, right} << 0 << QSize(279, 190) << QPoint(820, 445);
         QTest::newRow("primary right of one at negative x") << QList{QRect(-1280, -200, 1280, 1024), left} << 1 << QSize(279, 190) << QPoint(820, 445);
         QTest::newRow("none primary: the first") << QList{right, left} << -1 << QSize(279, 190) << QPoint(2740, 445);
         QTest::newRow("larger: top-left on the area") << QList{QRect(0, 0, 1024, 768)} << 0 << QSize(1371, 845) << QPoint(0, 0);
         QTest::newRow("larger, under a panel, on the right") << QList{left, QRect(1920, 30, 1280, 994)} << 1 << QSize(1371, 845) << QPoint(1920, 104);
-        QTest::newRow("taller only") << QList{QRect(0, 0, 1024, 768)} << 0 << QSize(279, 845) << QPoint(372, 0);
         // clang-format on
     }
     void placement()
