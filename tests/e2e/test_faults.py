@@ -30,8 +30,9 @@ CANNOT_SHOW = {
     "no such platform": ("session", ["-platform", "nonexistent"], b'platform plugin "nonexistent"'),
     "Wayland only, no qt6-wayland": ("wayland", [], b'"wayland" in "" (the Debian package qt6-wayland brings it)'),
 }
-# A system installed without Recommends: Qt's Wayland plugins hidden in a mount namespace of its own.
-WITHOUT_QT6_WAYLAND = ["unshare", "--mount", "sh", "-c", "for plugin in /usr/lib/*/qt6/plugins/platforms/"
+# A system installed without Recommends: Qt's Wayland plugins hidden in namespaces of its own
+# (a user's too, so that it needs no root).
+WITHOUT_QT6_WAYLAND = ["unshare", "--mount", "--map-root-user", "sh", "-c", "for plugin in /usr/lib/*/qt6/plugins/platforms/"
                        'libqwayland-*.so; do mount --bind /dev/null "$plugin"; done; exec "$0"']
 
 
