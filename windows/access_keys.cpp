@@ -21,12 +21,8 @@ HACCEL createAccessKeys(int firstControlId)
             marker + 1 == control.caption.size()) {
             continue;
         }
-        // A letter key's virtual-key code is its upper-case letter.
-        char letter = control.caption[marker + 1];
-        if (letter >= 'a' && letter <= 'z') {
-            letter = static_cast<char>(letter - 'a' + 'A');
-        }
-        keys.push_back(ACCEL{FALT | FVIRTKEY, static_cast<WORD>(letter),
+        // A letter key's virtual-key code is its capital, as every caption marks it.
+        keys.push_back(ACCEL{FALT | FVIRTKEY, static_cast<WORD>(control.caption[marker + 1]),
                              static_cast<WORD>(firstControlId + control.tabIndex)});
     }
     return CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size()));

@@ -77,7 +77,7 @@ def test_access_keys_clipboard_and_keys_that_change_nothing(wine, layout):
     assert ADDRESS.fullmatch(first) and first != b"00-00-00-00-00-00"
     assert wine.copied("alt+c") == first
     held = wine.claim_clipboard()  # and all but the last digit selected
-    wine.keys("Return", "Escape", "x", "BackSpace", "Delete", "ctrl+v", "shift+Insert")
+    wine.keys("Return", "Escape", "g", "BackSpace", "Delete", "ctrl+v", "shift+Insert")
     time.sleep(SETTLE)
     assert wine.x.windows("Hexlark") and not wine.x.windows("About") and wine.x.clipboard() == held
     assert wine.shown() == first
