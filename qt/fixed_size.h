@@ -27,7 +27,8 @@ protected:
 private:
     void allowGivenSize(Qt::WindowState state);
     // On X11 a window moved to a screen of another scale keeps its size in
-    // device pixels, which there is another size in pixels of the design.
+    // device pixels, which there are not the design's pixels: asks for its
+    // own size again.
     void takeSizeOnScreen();
 
     QWidget &m_window;
