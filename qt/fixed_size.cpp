@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QMetaObject>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
@@ -30,6 +31,9 @@ bool FixedSize::eventFilter(QObject *watched, QEvent *event)
         // The window system's state reaches the QWindow before the widget.
         connect(m_window.windowHandle(), &QWindow::windowStateChanged, this,
                 &FixedSize::allowGivenSize, Qt::UniqueConnection);
+        connect(m_window.windowHandle(), &QWindow::screenChanged, this,
+                &FixedSize::takeSizeOnScreen,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
         break;
     case QEvent::WindowStateChange:
         if (m_window.windowState() & kRefused) {
@@ -58,6 +62,11 @@ bool FixedSize::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     return false;
+}
+
+void FixedSize::takeSizeOnScreen()
+{
+    m_window.resize(m_size);
 }
 
 void FixedSize::allowGivenSize(Qt::WindowState state)

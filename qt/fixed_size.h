@@ -26,6 +26,10 @@ protected:
 
 private:
     void allowGivenSize(Qt::WindowState state);
+    // On X11 a window moved to a screen of another scale keeps its size in
+    // device pixels, which there are not the design's pixels: asks for its
+    // own size again.
+    void takeSizeOnScreen();
 
     QWidget &m_window;
     QSize m_size;

@@ -6,6 +6,7 @@
 #include "form1_design.h"
 #include "form1_handlers.h"
 #include "qt_platform.h"
+#include "window_placement.h"
 
 #include <QColor>
 #include <QFont>
@@ -196,15 +197,19 @@ void Form1::buildFromDesign()
 }
 
 // The frame is unknown until a window manager has drawn it: the window is
-// centred by its client area first, then as a whole once the frame is known.
+// placed by its client area first, then as a whole once the frame is known.
 // The screen is the primary one, wherever the window would open by default.
 void Form1::centreOnScreen()
 {
-    if (const QScreen *where = QGuiApplication::primaryScreen()) {
-        QRect whole = frameGeometry();
-        whole.moveCenter(where->availableGeometry().center());
-        move(whole.topLeft());
+    std::vector<Monitor> monitors;
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const QRect area = screen->availableGeometry();
+        monitors.push_back({{area.x(), area.y(), area.width(), area.height()},
+                            screen == QGuiApplication::primaryScreen()});
     }
+    const QRect frame = frameGeometry();
+    const ScreenPoint at = framePosition(monitors, frame.width(), frame.height());
+    move(at.left, at.top);
 }
 
 void Form1::moveEvent(QMoveEvent *event)

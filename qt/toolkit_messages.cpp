@@ -2,6 +2,7 @@
 
 #include "error_path.h"
 
+#include <QString>
 #include <QStringList>
 #include <QtGlobal>
 
@@ -18,6 +19,14 @@ constexpr const char *kDisplayVariables[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_Q
 // has no plugin for: the one start-up failure that is not the display's.
 constexpr std::string_view kPluginCategory = "qt.qpa.plugin";
 constexpr const char *kNoSuchPlatform = "Could not find the Qt platform plugin";
+// Platform plugins that Debian ships apart from Qt's own library, which only
+// recommends them: a system installed without Recommends has none of them.
+struct PluginPackage
+{
+    const char *platform; // and every platform whose name starts so
+    const char *package;
+};
+constexpr PluginPackage kPluginPackages[] = {{"wayland", "qt6-wayland"}};
 
 struct Start
 {
@@ -40,6 +49,19 @@ bool environmentSet(const char *name)
     return value != nullptr && *value != '\0';
 }
 
+// Qt's line names the platform in quotes: ... plugin "wayland" in "".
+QString withPackage(const QString &reason)
+{
+    const QString platform = reason.section(QLatin1Char('"'), 1, 1);
+    for (const PluginPackage &plugin : kPluginPackages) {
+        if (platform.startsWith(QLatin1String(plugin.platform))) {
+            return reason + QStringLiteral(" (the Debian package %1 brings it)")
+                                .arg(QLatin1String(plugin.package));
+        }
+    }
+    return reason;
+}
+
 void onToolkitMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     Start &state = start();
@@ -51,7 +73,7 @@ void onToolkitMessage(QtMsgType type, const QMessageLogContext &context, const Q
         state.held.append(qFormatLogMessage(type, context, message));
         if (context.category != nullptr && context.category == kPluginCategory &&
             message.startsWith(QLatin1String(kNoSuchPlatform))) {
-            state.reason = message;
+            state.reason = withPackage(message);
         }
         return;
     }

@@ -15,8 +15,9 @@ std::string namedDisplay(int argc, char *argv[]);
 
 // Until toolkitStarted(), the toolkit's warnings wait. If it cannot start, one
 // line says why, naming the display it tried, or keeping its own reason when
-// it has no platform of the name given, instead of its advice to reinstall
-// the program; the program then ends with kNoDisplayStatus. Once started, its
+// it has no platform of the name given, with the Debian package that brings
+// that platform, instead of its advice to reinstall the program; the program
+// then ends with kNoDisplayStatus. Once started, its
 // warnings pass as they are, and a fatal error of its own ends the program
 // with one line and kFailureStatus, never a core dump. Installed before the
 // application object.

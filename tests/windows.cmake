@@ -12,7 +12,7 @@ set(hexlark_windows_env "HEXLARK_WINDOWS_EXE=${HEXLARK_WINDOWS_EXE}"
     "HEXLARK_WINESERVER=/usr/lib/wine/wineserver")
 set(hexlark_wine_tools ${hexlark_harness_tools} wine:wine wine:/usr/lib/wine/wineserver)
 set(hexlark_tools_exe_resources python3-pytest:pytest-3 icoutils:wrestool icoutils:icotool)
-set(hexlark_tools_wine ${hexlark_wine_tools})
+set(hexlark_tools_wine ${hexlark_wine_tools} x11-xkb-utils:setxkbmap)
 set(hexlark_tools_msi ${hexlark_wine_tools} wixl:wixl msitools:msiinfo msitools:msiextract
     msitools:msibuild faketime:faketime osslsigncode:osslsigncode openssl:openssl liblnk-utils:lnkinfo
     strace:strace)

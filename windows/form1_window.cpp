@@ -1,5 +1,6 @@
 #include "form1_window.h"
 
+#include "access_keys.h"
 #include "accessibility.h"
 #include "form1_design.h"
 #include "form1_handlers.h"
@@ -7,8 +8,10 @@
 #include "resource_ids.h"
 #include "wide_text.h"
 #include "win32_platform.h"
+#include "window_placement.h"
 
 #include <stdexcept>
+#include <vector>
 
 namespace hexlark {
 namespace {
@@ -19,6 +22,8 @@ constexpr DWORD kWindowExStyle = 0;
 // Ids start above IDOK (1) and IDCANCEL (2), which the dialog manager sends
 // for Enter and Escape; a control's id is this plus its tab index.
 constexpr int kFirstControlId = 100;
+// WM_COMMAND's code from an accelerator: an access key (access_keys.h).
+constexpr int kAccessKeyCode = 1;
 constexpr int kPointsPerInch = 72;
 // The labels and buttons use the dialog font, whose metrics the fixed
 // layout was made for (Tahoma on current Windows and on Wine).
@@ -46,6 +51,19 @@ void require(bool done, const char *what)
     if (!done) {
         throw std::runtime_error(what);
     }
+}
+
+BOOL CALLBACK addMonitor(HMONITOR monitor, HDC /*dc*/, LPRECT /*bounds*/, LPARAM monitors)
+{
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (GetMonitorInfoW(monitor, &info) != FALSE) {
+        const RECT &work = info.rcWork;
+        reinterpret_cast<std::vector<Monitor> *>(monitors)->push_back(
+            {{work.left, work.top, work.right - work.left, work.bottom - work.top},
+             (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
+    }
+    return TRUE;
 }
 
 } // namespace
@@ -104,19 +122,23 @@ int Form1Window::run(int showCommand)
     SetFocus(m_firstFocus);
     UpdateWindow(m_window);
 
+    HACCEL accessKeys = createAccessKeys(kFirstControlId);
+    require(accessKeys != nullptr, "cannot create the access keys");
     MSG message{};
     BOOL result = FALSE;
     while ((result = GetMessageW(&message, nullptr, 0, 0)) != 0) {
         if (result == -1) {
             m_errors.fail("cannot read the window's messages");
         }
-        // The dialog manager gives the window Tab, the access keys and Enter
-        // on a focused button, as in a dialog box.
-        if (m_window == nullptr || !IsDialogMessageW(m_window, &message)) {
+        // The access keys by the key pressed, then the dialog manager: Tab and
+        // Enter on a focused button, as in a dialog box.
+        if (m_window == nullptr || (TranslateAcceleratorW(m_window, accessKeys, &message) == 0 &&
+                                    !IsDialogMessageW(m_window, &message))) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
     }
+    DestroyAcceleratorTable(accessKeys);
     return static_cast<int>(message.wParam);
 }
 
@@ -216,8 +238,8 @@ void Form1Window::loadHeading()
     }
 }
 
-// Where Windows suggests after a change of dpi; at first, centred on the
-// primary monitor, whose top-left corner is the origin.
+// Where Windows suggests after a change of dpi; at first, as framePosition()
+// has it on the monitors' work areas.
 void Form1Window::placeWindow(const RECT *suggested)
 {
     RECT frame{0, 0, scaled(design::kForm1.clientWidth), scaled(design::kForm1.clientHeight)};
@@ -231,14 +253,14 @@ void Form1Window::placeWindow(const RECT *suggested)
         left = suggested->left;
         top = suggested->top;
     } else {
-        MONITORINFO monitor{};
-        monitor.cbSize = sizeof(monitor);
-        require(GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY),
-                                &monitor) != FALSE,
-                "cannot find the primary screen");
-        const RECT &area = monitor.rcWork;
-        left = area.left + (area.right - area.left - width) / 2;
-        top = area.top + (area.bottom - area.top - height) / 2;
+        std::vector<Monitor> monitors;
+        require(EnumDisplayMonitors(nullptr, nullptr, addMonitor,
+                                    reinterpret_cast<LPARAM>(&monitors)) != FALSE &&
+                    !monitors.empty(),
+                "cannot find the screens");
+        const ScreenPoint at = framePosition(monitors, width, height);
+        left = at.left;
+        top = at.top;
     }
     SetWindowPos(m_window, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -303,6 +325,11 @@ void Form1Window::command(int id, int code)
         return;
     }
     const Control *control = controlById(id);
+    if (control != nullptr && code == kAccessKeyCode) {
+        // As the dialog manager clicks for a typed access key: with the focus.
+        SendMessageW(control->window, BM_CLICK, 0, 0);
+        return;
+    }
     if (control == nullptr || code != BN_CLICKED ||
         control->design->kind != design::ControlKind::PushButton) {
         return; // Escape (IDCANCEL) among them: there is no cancel button

@@ -27,6 +27,9 @@ Helpers:
   x.find(title)               the first of them, once there is one.
   x.keys(window, *chords, delay=50) activate the window, then press e.g. "alt+c",
                               delay ms apart.
+  x.layout(name)              the keyboard layout from now on ("ru,us": Russian, then US);
+                              keys() then presses the keys that type those chords under
+                              US, through XTEST by keycode, as a user presses the key.
   x.click(window, left, top)  a mouse click at a point of the client area, or at the
                               middle of a control: x.click(window, "Copy").
   x.clipboard()               the CLIPBOARD's text as exact bytes, or None.
@@ -34,6 +37,7 @@ Helpers:
                               return what the clipboard then holds.
   x.clipboard_after(marker)   the clipboard's text once it holds other than marker.
   x.geometry(window)          client area (left, top, width, height) on the screen.
+  x.frame(window)             the same of the frame the window manager drew round it.
   x.screenshot(window)        PIL RGB image of the window, once it stops changing.
   x.close(app)                WM_DELETE_WINDOW, as a window manager sends it; the
                               exit status (None if the program did not end).
@@ -59,7 +63,8 @@ import time
 
 import pytest
 from PIL import Image
-from Xlib import X, display, protocol
+from Xlib import XK, X, display, protocol
+from Xlib.ext import xtest
 
 ADDRESS = re.compile(rb"[0-9A-F]{2}(-[0-9A-F]{2}){5}")
 VERSION = "1.0.0.0"
@@ -68,6 +73,7 @@ HOMEPAGE = "http://www.vorrel.example.com/hexlark/"
 # The middle of each control that takes a click, in the client area at 96 dpi.
 CENTRES = {"Text1": (133, 95), "Generate": (52, 131), "Copy": (124, 131), "About": (196, 131)}
 App = collections.namedtuple("App", "proc window log")
+MODIFIERS = {"alt": "Alt_L", "ctrl": "Control_L", "shift": "Shift_L"}
 
 
 def run(cmd, timeout=10, env=None, check=True, **kwargs):
@@ -103,6 +109,7 @@ def stop(proc):
 class XSession:
     def __init__(self, screen="1024x768x24", wm="openbox"):
         self.tmp, self.procs, self.server = tempfile.mkdtemp(prefix="hexlark-"), [], None
+        self.keycodes = None  # under layout(): each key's under US, where xdotool types keysyms
         try:
             self._begin(screen, wm)
         except BaseException:
@@ -182,7 +189,23 @@ class XSession:
 
     def keys(self, window, *chords, delay=50):
         run(["xdotool", "windowactivate", "--sync", window], env=self.env)
-        run(["xdotool", "key", "--clearmodifiers", "--delay", str(delay), *chords], env=self.env)
+        if not self.keycodes:
+            run(["xdotool", "key", "--clearmodifiers", "--delay", str(delay), *chords], env=self.env)
+            return
+        for chord in chords:
+            codes = [self.keycodes[XK.string_to_keysym(MODIFIERS.get(key, key))]
+                     for key in chord.split("+")]
+            for event, order in ((X.KeyPress, codes), (X.KeyRelease, codes[::-1])):
+                for code in order:
+                    xtest.fake_input(self.xlib, event, code)
+                self.xlib.sync()
+                time.sleep(delay / 2000)
+
+    def layout(self, name):
+        if not self.keycodes:  # the keymap the server started with, US
+            mapping = enumerate(self.xlib.get_keyboard_mapping(8, 248), 8)
+            self.keycodes = {sym: code for code, syms in reversed(list(mapping)) for sym in syms[:2]}
+        run(["setxkbmap", name], env=self.env)
 
     def click(self, window, left, top=None):
         left, top = CENTRES[left] if top is None else (left, top)
@@ -217,6 +240,12 @@ class XSession:
         info = run(["xwininfo", "-id", window], env=self.env).stdout.decode()
         return tuple(int(re.search(rf"{key}:\s+(-?\d+)", info).group(1))
                      for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+
+    def frame(self, window):
+        left, top, width, height = self.geometry(window)
+        extents = self.property(window, "_NET_FRAME_EXTENTS")
+        fl, fr, ft, fb = extents.value if extents else (0, 0, 0, 0)
+        return left - fl, top - ft, width + fl + fr, height + ft + fb
 
     def screenshot(self, window):
         def settled(previous=[None]):

@@ -19,24 +19,28 @@ def test_labels_captions_and_about_box_under_the_desktop_font(x, font):
     assert [p for p in about.getdata() if max(p) - min(p) > 20 and not p[2] >= p[1] >= p[0]] == []
 
 
-@pytest.mark.parametrize("primary", [0, 1920], ids=["primary on the left", "primary on the right"])
-def test_window_opens_centred_on_the_primary_monitor_frame_included(primary):
+def test_window_opens_centred_on_the_primary_monitor_and_takes_each_monitor_s_scale():
     with XSession(screen="3840x1080x24") as x:
-        for left in (0, 1920):  # the screen's one output, and a monitor more without one
-            run(["xrandr", "--setmonitor", f"{'*' * (left == primary)}M{left}",
-                 f"1920/508x1080/286+{left}+0", "none" if left else "screen"], env=x.env)
-        run(["xdotool", "mousemove", str(2880 - primary), "540"], env=x.env)  # on the other one
-        app = x.hexlark()
+        for left in (0, 1920):  # the screen's one output, and a primary monitor more without one
+            run(["xrandr", "--setmonitor", f"{'*' * bool(left)}M{left}", f"1920/508x1080/286+{left}+0",
+                 "none" if left else "screen"], env=x.env)
+        run(["xdotool", "mousemove", "960", "540"], env=x.env)  # on the other one
+        app = x.hexlark(env=dict(x.env, QT_SCREEN_SCALE_FACTORS="M0=1;M1920=2"))  # as KDE sets them
+        frame = lambda: x.frame(app.window)
+        assert frame()[3] > 326, "openbox drew no frame"
+        # Within a pixel, which is two device pixels on the 2x monitor.
+        centred = lambda f: abs(2 * f[0] + f[2] - 5760) <= 4 and abs(2 * f[1] + f[3] - 1080) <= 4
+        wait_for(lambda: centred(frame()), f"the frame centred on the primary (it is {frame()})", 5)
+        for left, size in [(300, (273, 163)), (2500, (546, 326))]:  # to the other scale and back
+            run(["xdotool", "windowmove", app.window, str(left), "300"], env=x.env)
+            wait_for(lambda: x.geometry(app.window)[2:] == size, f"{size} at x = {left}", 5)
+            assert colour_faults(x.screenshot(app.window)) == [], left
 
-        def frame():
-            left, top, width, height = x.geometry(app.window)
-            fl, fr, ft, fb = x.property(app.window, "_NET_FRAME_EXTENTS").value
-            return left - fl, top - ft, width + fl + fr, height + ft + fb
 
-        assert frame()[3] > 163, "openbox drew no frame"
-        centred = lambda f: abs(2 * f[0] + f[2] - 2 * primary - 1920) <= 2 and abs(
-            2 * f[1] + f[3] - 1080) <= 2
-        wait_for(lambda: centred(frame()), f"the frame centred on {primary} (it is {frame()})", 5)
+def test_window_larger_than_the_screen_opens_with_its_frame_on_it(x):
+    app = x.hexlark(env=dict(x.env, QT_SCALE_FACTOR="5"))  # 1365 x 815 on 1024 x 768
+    assert x.geometry(app.window)[2:] == (1365, 815)
+    wait_for(lambda: x.frame(app.window)[:2] == (0, 0), f"the frame at 0, 0 ({x.frame(app.window)})", 5)
 
 
 # The client area at each font resolution, in device pixels, with Qt's scaling or without.

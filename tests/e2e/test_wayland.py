@@ -39,6 +39,11 @@ def test_wayland_shows_generates_copies_and_closes(x, weston):
     run(away, env=x.env)
     time.sleep(1)
     assert x.screenshot(weston.output).crop(frame) == before, "maximize changed the window"
+    # Nor is it resizable afterwards: a drag from the frame's lower right corner.
+    run(["xdotool", "mousemove", "--window", weston.output, str(left + 274), str(top + 164), "mousedown", "1",
+         *["sleep", "0.1", "mousemove_relative", "20", "20"] * 3, "mouseup", "1"], env=x.env)
+    run(away, env=x.env)
+    assert client_area(x.screenshot(weston.output))[2:] == (273, 163), "a drag resized the window"
 
     box = (left + 44, top + 86, left + 222, top + 104)
     x.keys(weston.output, "alt+g")

@@ -42,4 +42,14 @@ def test_user_and_screen_reader_see_copy_the_shown_address(x):
     assert ADDRESS.fullmatch(generated)
     x.click(app.window, "Copy")
     assert wait_for(lambda: x.clipboard() == generated, "a click on Copy copies")
+
+    for layout in ("ru,us", "il,us", "gr,us"):  # the non-Latin group first, as its users have it
+        x.layout(layout)  # and from now on keys pressed by the physical key
+        x.click(app.window, "Text1")
+        assert x.copied(app.window, "g", "BackSpace", "Delete", "ctrl+v", "alt+c") == generated
+        shown, generated = generated, x.copied(app.window, "alt+g", "alt+c")
+        assert ADDRESS.fullmatch(generated) and generated != shown, layout
+        x.keys(app.window, "alt+a")
+        x.keys(x.find("About"), "Return")
+        wait_for(lambda: not x.windows("About"), f"{layout}: OK closes the About box")
     assert x.close(app) == 0, open(app.log).read()

@@ -2,11 +2,13 @@
 X session (tests/e2e/harness.py), and the program and helpers started in it."""
 import os
 import shutil
+import time
 
 import pytest
 from harness import XSession, run, wait_for
 
 EXE = os.environ["HEXLARK_WINDOWS_EXE"]
+SETTLE = 0.5  # seconds for Wine to act on what it was sent
 
 
 class Wine:
@@ -58,8 +60,10 @@ class Wine:
         itself: after taking in another X program's clipboard, Wine's clipboard
         thread now and then sleeps through the next copy until a new X event."""
         # Active first: Wine may see the activation after the click, and then
-        # gives the focus back to the control that had it before.
+        # gives the focus back to the control that had it before; keys pressed
+        # through XTEST (layout()) come soon enough after it to meet that.
         self.run("xdotool", "windowactivate", "--sync", self.window)
+        time.sleep(SETTLE)
         self.x.click(self.window, "Text1")
         self.keys("ctrl+a", "shift+Left", "ctrl+c")
         return wait_for(lambda: (lambda held: held and len(held) == 16 and held)(self.x.clipboard()),

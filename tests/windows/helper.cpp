@@ -6,6 +6,10 @@
 //   helper read MS: reads Hexlark's controls as a screen reader does, through
 //     MSAA, a line each (name, role, state, keyboard shortcut, value), then for
 //     MS ms each live-region event of Hexlark's with its object's.
+//   helper between MS: owns the clipboard with a format of its own; when
+//     Hexlark empties it, puts that format back as soon as it may and says
+//     whether that came before Hexlark's text ("between") or after it; after
+//     MS ms says whether the format is still there beside the text.
 #include <windows.h>
 
 #include <oleacc.h>
@@ -61,6 +65,36 @@ void CALLBACK event(HWINEVENTHOOK, DWORD, HWND window, LONG id, LONG child, DWOR
     }
 }
 
+UINT g_own = 0;
+HWND g_owner = nullptr;
+
+void putOwnFormat()
+{
+    EmptyClipboard();
+    SetClipboardData(g_own, GlobalAlloc(GMEM_MOVEABLE, 1));
+}
+
+DWORD WINAPI comeBetween(LPVOID)
+{
+    while (!OpenClipboard(g_owner)) {
+    }
+    std::puts(IsClipboardFormatAvailable(CF_UNICODETEXT) ? "after" : "between");
+    putOwnFormat();
+    CloseClipboard();
+    return 0;
+}
+
+LRESULT CALLBACK owner(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    static bool emptied = false;
+    if (message == WM_DESTROYCLIPBOARD && !emptied) {
+        emptied = true; // by Hexlark's clear, which waits for this to return
+        CloseHandle(CreateThread(nullptr, 0, comeBetween, nullptr, 0, nullptr));
+        Sleep(50); // the thread already trying when Hexlark lets the clipboard go
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -96,6 +130,30 @@ int main(int argc, char *argv[])
         while (GetMessageW(&message, nullptr, 0, 0) > 0 && message.message != WM_TIMER) {
             DispatchMessageW(&message);
         }
+        return 0;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "between") == 0) {
+        WNDCLASSW ownerClass{};
+        ownerClass.lpfnWndProc = owner;
+        ownerClass.lpszClassName = L"helper";
+        RegisterClassW(&ownerClass);
+        g_owner =
+            CreateWindowW(L"helper", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        g_own = RegisterClipboardFormatW(L"Hexlark helper");
+        OpenClipboard(g_owner);
+        putOwnFormat();
+        CloseClipboard();
+        std::puts("owning");
+        SetTimer(nullptr, 0, static_cast<UINT>(std::atoi(argv[2])), nullptr);
+        MSG message{};
+        while (GetMessageW(&message, nullptr, 0, 0) > 0 && message.message != WM_TIMER) {
+            DispatchMessageW(&message);
+        }
+        while (!OpenClipboard(nullptr)) {
+            Sleep(1);
+        }
+        std::puts(IsClipboardFormatAvailable(g_own) ? "beside" : "alone");
+        CloseClipboard();
         return 0;
     }
     return 2;

@@ -1,9 +1,11 @@
 """The Windows edition end to end under Wine, on a private X session (see
 tests/e2e/harness.py) with a Wine prefix of its own: its window, keys,
-clipboard (with another program using it too), seed, close and 192 dpi."""
+clipboard (with another program using it too), seed, close, 192 and 480 dpi."""
 import os
+import re
 import time
 
+import pytest
 from harness import ADDRESS, CENTRES, colour_faults, default_buttons, text_faults, wait_for
 
 EXE = os.environ["HEXLARK_WINDOWS_EXE"]
@@ -53,12 +55,29 @@ def test_copy_waits_for_the_clipboard_and_input_meanwhile_comes_after_it(wine):
     assert wine.shown() not in (shown, None)
 
 
-def test_access_keys_clipboard_and_keys_that_change_nothing(wine):
+def test_copy_leaves_the_address_alone_on_the_clipboard(wine):
+    # Another program puts a format of its own there between Copy's clearing and its text.
+    for _ in range(8):  # a helper that comes after the text, as now and then, shows nothing
+        helper = wine.helper_says("owning", "between", "1500")
+        wine.keys("alt+c")
+        helper.wait(30)
+        said = [line[0] for line in helper.lines()]
+        if said[1:2] == ["between"]:
+            break
+    assert said == ["owning", "between", "alone"]
+
+
+@pytest.mark.parametrize("layout", ["us", "ru,us", "il,us", "gr,us"])
+def test_access_keys_clipboard_and_keys_that_change_nothing(wine, layout):
+    if layout != "us":  # the non-Latin group first, as Russian, Hebrew and Greek users have it
+        wine.x.layout(layout)
+        assert wine.x.close(wine) == 0
+        wine.start()
     first = wine.shown()
     assert ADDRESS.fullmatch(first) and first != b"00-00-00-00-00-00"
     assert wine.copied("alt+c") == first
     held = wine.claim_clipboard()  # and all but the last digit selected
-    wine.keys("Return", "Escape", "x", "BackSpace", "Delete", "ctrl+v", "shift+Insert")
+    wine.keys("Return", "Escape", "g", "BackSpace", "Delete", "ctrl+v", "shift+Insert")
     time.sleep(SETTLE)
     assert wine.x.windows("Hexlark") and not wine.x.windows("About") and wine.x.clipboard() == held
     assert wine.shown() == first
@@ -98,13 +117,20 @@ def test_copy_fails_when_the_clipboard_stays_busy(wine):
     wine.start()
 
 
-def test_seed_comes_from_the_system(wine):
+FIXED_PITCH = 1
+
+
+def test_seed_and_address_font_asked_of_the_system(wine):
     wine.run("wine", "reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayInclude", "/d",
-             "msvcrt.rand_s", "/f")
+             "msvcrt.rand_s;gdi32.CreateFontW", "/f")
     app = wine.x.window(wine.x.start(["wine", EXE], env=dict(wine.env, WINEDEBUG="+relay"), name="relay"))
     assert wine.x.close(app) == 0
+    log = open(app.log).read()
     # The seed: 32 bytes of the system's generator, 4 at a time.
-    assert open(app.log).read().count("Call msvcrt.rand_s(") == 8
+    assert log.count("Call msvcrt.rand_s(") == 8
+    # Fixed-pitch by name and by pitch: where the face is missing, its stand-in is so too.
+    asked = re.findall(r'Call gdi32.CreateFontW\(([^)]*) L"Courier New"\)', log)
+    assert asked and all(int(args.split(",")[12], 16) & 3 == FIXED_PITCH for args in asked)
 
 
 def test_alt_f4_ends_the_program(wine):  # and WM_DELETE_WINDOW, at 192 dpi below
@@ -112,7 +138,7 @@ def test_alt_f4_ends_the_program(wine):  # and WM_DELETE_WINDOW, at 192 dpi belo
     assert wine.proc.wait(15) == 0
 
 
-def test_window_at_192_dpi(wine):
+def test_window_at_192_and_480_dpi(wine):
     wine.run("wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels",
              "/t", "REG_DWORD", "/d", "192", "/f")
     wine.run(wine.SERVER, "-w")  # the setting takes effect in the next Wine session
@@ -121,3 +147,10 @@ def test_window_at_192_dpi(wine):
     shot = wine.x.screenshot(wine.window)
     assert colour_faults(shot) == [] and text_faults(shot, 2) == []
     assert wine.x.close(wine) == 0
+    # Larger than the screen, framed by Wine as by Windows, which moves no window onto the screen.
+    wine.run("wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels",
+             "/t", "REG_DWORD", "/d", "480", "/f")
+    wine.run("wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f")
+    wine.run(wine.SERVER, "-w")
+    wine.start()
+    assert wine.x.geometry(wine.window)[:2] == (0, 0)  # the title bar's top-left corner
