@@ -65,7 +65,7 @@ void QtScreenReader::tellNewAddress(const std::string &address)
     }
     const QString told = QObject::tr("New address %1").arg(QString::fromStdString(address));
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-    // Qt 6.8 announces; Orca 48 no longer speaks a notice that shows.
+    // What Qt 6.8 offers for this: an announcement, for the window.
     QAccessibleAnnouncementEvent announcement(&m_window, told);
     QAccessible::updateAccessibility(&announcement);
 #else
