@@ -51,3 +51,26 @@ status=$?
 expected="Installing hexlark-none-such needs root or sudo; an administrator can run:\
  apt-get install --no-install-recommends hexlark-none-such"
 [ "$status" = 1 ] && [ "$said" = "$expected" ] || fails
+
+# Every script that takes a folder, given one that holds a file of the
+# user's, by its path or as ".": refused in one line, the file kept. And
+# build-deb.sh given none says how to use it.
+mine="$(mktemp -d)"
+trap 'rm -rf "$HEXLARK_LOGS" "$mine"' EXIT
+echo "the user's" >"$mine/notes.txt"
+for script in build-deb.sh autopkgtest.sh build-windows.sh package-windows.sh; do
+    for given in "$mine" .; do
+        if [[ "$script" == *-windows.sh ]]; then
+            said="$(cd "$mine" && HEXLARK_WINDOWS_BUILD="$given" timeout 10 bash "$1/scripts/$script" 2>&1)"
+        else
+            said="$(cd "$mine" && timeout 10 bash "$1/scripts/$script" "$given" 2>&1)"
+        fi
+        status=$?
+        expected="$script: "*" ($mine) holds files that this script did not make: give a new or empty folder"
+        # shellcheck disable=SC2053
+        [ "$status" = 1 ] && [[ "$said" == $expected ]] && [ -f "$mine/notes.txt" ] || fails
+    done
+done
+said="$(timeout 10 bash "$1/scripts/build-deb.sh" 2>&1)"
+status=$?
+[ "$status" = 2 ] && [ "$said" = "Usage: bash scripts/build-deb.sh DIR (a new or empty folder to build the package in)" ] || fails
