@@ -1,6 +1,6 @@
 # Runs one step of a script quietly: a line saying what it does, its whole
 # output in a log under build/logs, and on failure what went wrong (the end
-# of that log, or what STEP_SHOW prints from it) and the log's path; and
+# of that log, or what its script has it show) and the log's path; and
 # takes the folders the scripts are given to work in. Sourced by the other
 # scripts.
 
@@ -15,9 +15,14 @@ if [ "$(locale charmap 2>/dev/null)" != "UTF-8" ]; then
     export LC_ALL=C.UTF-8
 fi
 
-# [STEP_SHOW=function] step "What it does" command [arguments...]
-# STEP_SHOW, given the log, says what failed in place of the log's end.
+# step [--show FUNCTION] "What it does" command [arguments...]
+# FUNCTION, given the log, says what failed in place of the log's end.
 step() {
+    local show=""
+    if [ "$1" = --show ]; then
+        show="$2"
+        shift 2
+    fi
     local what="$1"
     shift
     # The log is named by the step's first four words.
@@ -36,7 +41,7 @@ step() {
         exit 1
     fi
     if ! "$@" >"$log" 2>&1; then
-        if [ -n "${STEP_SHOW:-}" ]; then "$STEP_SHOW" "$log"; else tail -n 100 "$log"; fi >&2 || true
+        if [ -n "$show" ]; then "$show" "$log"; else tail -n 100 "$log"; fi >&2 || true
         echo "$what failed; its whole output is in $log" >&2
         exit 1
     fi

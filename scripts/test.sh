@@ -33,7 +33,7 @@ PYTHON
 tests() {
     report="$HEXLARK_LOGS/$1-tests.xml"
     rm -f "$report"
-    STEP_SHOW=failures step "$2" ctest --preset "$1" --output-junit "$report"
+    step --show failures "$2" ctest --preset "$1" --output-junit "$report"
     grep -E "tests passed|Total Test time" "$STEP_LOG" || true
 }
 

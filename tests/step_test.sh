@@ -21,7 +21,7 @@ Failing on purpose now failed; its whole output is in $HEXLARK_LOGS/failing-on-p
 [ "$status" = 1 ] && [ "$said" = "$expected" ] || fails
 
 shown() { echo "shown from $1"; }
-said="$( (STEP_SHOW=shown step "Failing and shown" sh -c 'echo the reason; exit 3'; echo "went on") 2>&1)"
+said="$( (step --show shown "Failing and shown" sh -c 'echo the reason; exit 3'; echo "went on") 2>&1)"
 status=$?
 expected="Failing and shown
 shown from $HEXLARK_LOGS/failing-and-shown.log
