@@ -28,14 +28,16 @@ releases=("${@:-bookworm}")
 
 work="$(mktemp -d "${TMPDIR:-/var/tmp}/hexlark-releases.XXXXXX")"
 cleanup() {
-    # Each release's unshare ends its namespace's every process as it ends.
+    # A release's unshare ignores TERM; killed, it takes every process of its
+    # namespace with it.
     local job
     for job in $(jobs -p); do
-        pkill -TERM -P "$job" || true
+        pkill -KILL -P "$job" || true
         kill "$job" 2>/dev/null || true
     done
     wait
-    rm -rf "$work"
+    # Nothing mounted inside a root is removed with it.
+    rm -rf --one-file-system "$work"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
