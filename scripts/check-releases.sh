@@ -7,9 +7,10 @@
 # chroot as root with an empty environment, and in pid and mount namespaces
 # of its own with what a booted machine has mounted: /proc, /sys, /dev/pts,
 # /dev/shm and /run (and /tmp, which Debian 13 keeps in memory). The two
-# releases run side by side. Each says whether and how fast both commands
-# passed, that run.sh said no more than its own lines, and on a failure the
-# end of what it said. Needs root and Debian's mirror; works in a new folder
+# releases run side by side, and beside each, in a copy of its bare root,
+# package-windows.sh and autopkgtest.sh each first thing. Each says whether
+# and how fast both commands passed, that run.sh said no more than its own
+# lines, and on a failure the end of what it said. Needs root and Debian's mirror; works in a new folder
 # of its own under TMPDIR (/var/tmp unless set), removed at the end.
 #
 #   bash scripts/check-releases.sh [RELEASE...]     (bookworm trixie unless given)
@@ -27,14 +28,14 @@ releases=("${@:-bookworm}")
 [ $# -gt 0 ] || releases+=(trixie)
 
 work="$(mktemp -d "${TMPDIR:-/var/tmp}/hexlark-releases.XXXXXX")"
+: >"$work/unshares"
 cleanup() {
-    # A release's unshare ignores TERM; killed, it takes every process of its
+    # An unshare of enter ignores TERM; killed, it takes every process of its
     # namespace with it.
-    local job
-    for job in $(jobs -p); do
-        pkill -KILL -P "$job" || true
-        kill "$job" 2>/dev/null || true
-    done
+    local pid
+    while read -r pid; do
+        kill -KILL "$pid" 2>/dev/null || true
+    done <"$work/unshares"
     wait
     # Nothing mounted inside a root is removed with it.
     rm -rf --one-file-system "$work"
@@ -45,8 +46,9 @@ trap 'exit 1' INT TERM
 # The lines run.sh says on a machine without a display, and no other.
 RUN_LINES='^(Installing .*|Configuring Hexlark|Building Hexlark|No display \(neither DISPLAY nor WAYLAND_DISPLAY is set\): showing Hexlark on a private Xvfb\.|Screenshot of the window: /root/hexlark/build/hexlark-screenshot\.png)$'
 
-# enter RELEASE COMMAND: runs COMMAND (a shell line) in the release's root,
-# at the top of its clone, as a login on a booted machine would.
+# enter ROOT RELEASE COMMAND: runs COMMAND (a shell line) in the root (a
+# folder of $work) of that release, at the top of its clone, as a login on a
+# booted machine would.
 enter() {
     unshare --pid --fork --kill-child --mount --propagation private -- bash -c '
         set -e
@@ -60,34 +62,49 @@ enter() {
             mount -t tmpfs -o mode=1777 tmpfs "$r/tmp"
         fi
         exec chroot "$r" env -i HOME=/root TERM=xterm PATH=/usr/sbin:/usr/bin:/sbin:/bin \
-            bash -c "cd /root/hexlark && $3"' - "$work/$1" "$1" "$2"
+            bash -c "cd /root/hexlark && $3"' - "$work/$1" "$2" "$3" &
+    echo "$!" >>"$work/unshares"
+    wait "$!"
 }
 
 # check RELEASE: makes its root and runs both commands there, with its
-# output in $work/RELEASE.log and its verdict the last line there.
+# output in $work/RELEASE.log and its verdict the last line there. Beside
+# them, in a copy of the bare root, the packaging scripts each work alone:
+# package-windows.sh first thing, then autopkgtest.sh, which builds the
+# Debian package with build-deb.sh before anything else has installed what
+# that needs.
 check() {
-    local release="$1" log="$work/$1.log" start took=()
+    local release="$1" log="$work/$1.log" start took=() alone
     {
         mmdebstrap --quiet --variant=important --include=git,ca-certificates "$release" "$work/$release" &&
-            git clone --quiet "$root" "$work/$release/root/hexlark" || {
+            git clone --quiet "$root" "$work/$release/root/hexlark" &&
+            cp -a "$work/$release" "$work/$release-alone" || {
             echo "$release: no bare root could be made (are Debian's mirrors reachable?)"
             return 1
         }
+        enter "$release-alone" "$release" "bash scripts/package-windows.sh && bash scripts/autopkgtest.sh" \
+            >"$work/$release-alone.log" 2>&1 &
+        alone=$!
         for command in run test; do
             start=$SECONDS
-            enter "$release" "bash scripts/$command.sh" >"$work/$release-$command.log" 2>&1 || {
+            enter "$release" "$release" "bash scripts/$command.sh" >"$work/$release-$command.log" 2>&1 || {
                 tail -n 200 "$work/$release-$command.log"
                 echo "$release: bash scripts/$command.sh failed after $((SECONDS - start)) s"
                 return 1
             }
             took+=("$command.sh $((SECONDS - start)) s")
         done
+        wait "$alone" || {
+            tail -n 50 "$work/$release-alone.log"
+            echo "$release: package-windows.sh, then autopkgtest.sh, in a bare root failed"
+            return 1
+        }
         if grep -vqE "$RUN_LINES" "$work/$release-run.log"; then
             grep -vE "$RUN_LINES" "$work/$release-run.log"
             echo "$release: run.sh said more than its own lines (above)"
             return 1
         fi
-        echo "$release: both commands passed (${took[*]})"
+        echo "$release: both commands passed (${took[*]}), and the packaging scripts alone"
     } >"$log" 2>&1
 }
 
