@@ -5,6 +5,7 @@
 # is, or, where no log can be written, its output and that line. Installing
 # without root or sudo is one line with the command that would do it.
 set -u
+set -- "$(cd "$1" && pwd)"
 # shellcheck source=../scripts/packages.sh
 source "$1/scripts/packages.sh"
 HEXLARK_LOGS="$(mktemp -d)"
