@@ -54,11 +54,13 @@ expected="Installing hexlark-none-such needs root or sudo; an administrator can 
 [ "$status" = 1 ] && [ "$said" = "$expected" ] || fails
 
 # Every script that takes a folder, given one that holds a file of the
-# user's, by its path or as ".": refused in one line, the file kept. And
+# user's and another tree's build, by its path or as ".": refused in one
+# line, the file kept. And
 # build-deb.sh given none says how to use it.
 mine="$(mktemp -d)"
 trap 'rm -rf "$HEXLARK_LOGS" "$mine"' EXIT
 echo "the user's" >"$mine/notes.txt"
+echo "CMAKE_HOME_DIRECTORY:INTERNAL=/another/tree" >"$mine/CMakeCache.txt"
 for script in build-deb.sh autopkgtest.sh build-windows.sh package-windows.sh; do
     for given in "$mine" .; do
         if [[ "$script" == *-windows.sh ]]; then
