@@ -5,7 +5,7 @@
 # important packages, git and ca-certificates, nothing else), holding nothing
 # of this machine but a clone of this checkout's last commit, entered with
 # chroot as root with an empty environment, and in pid and mount namespaces
-# of its own with what a booted machine has mounted: /proc, /sys, /dev/pts,
+# of its own with what a booted machine has mounted: / itself, /proc, /sys, /dev/pts,
 # /dev/shm and /run (and /tmp, which Debian 13 keeps in memory). The two
 # releases run side by side, and beside each, in a copy of its bare root,
 # package-windows.sh and autopkgtest.sh each first thing. Each says whether
@@ -53,6 +53,8 @@ enter() {
     unshare --pid --fork --kill-child --mount --propagation private -- bash -c '
         set -e
         r="$1"
+        # A booted machine'"'"'s / is a mount point, as unshare --propagation wants.
+        mount --bind "$r" "$r"
         mount -t proc proc "$r/proc"
         mount -t sysfs sysfs "$r/sys"
         mount -t devpts -o newinstance,ptmxmode=0666,mode=620,gid=5 devpts "$r/dev/pts"
