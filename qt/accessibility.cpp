@@ -7,6 +7,10 @@
 #include <QAccessibleObject>
 #include <QAccessibleWidget>
 #include <QObject>
+#include <QtGlobal>
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+#include <QAccessibleAnnouncementEvent>
+#endif
 
 namespace hexlark {
 namespace {
@@ -21,6 +25,7 @@ QAccessibleInterface *accessibleForm1(const QString &className, QObject *object)
     return nullptr;
 }
 
+#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
 // A spoken notice with no widget of its own: what Orca reads out when it
 // shows, wherever the focus is.
 class AccessibleNotice : public QAccessibleObject
@@ -42,6 +47,7 @@ public:
     QAccessible::Role role() const override { return QAccessible::Notification; }
     QAccessible::State state() const override { return {}; }
 };
+#endif
 
 } // namespace
 
@@ -57,13 +63,20 @@ void QtScreenReader::tellNewAddress(const std::string &address)
     if (!QAccessible::isActive()) {
         return;
     }
+    const QString told = QObject::tr("New address %1").arg(QString::fromStdString(address));
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    // What Qt 6.8 offers for this: an announcement, for the window.
+    QAccessibleAnnouncementEvent announcement(&m_window, told);
+    QAccessible::updateAccessibility(&announcement);
+#else
     if (m_notice == nullptr) {
         m_notice = new QObject(&m_window);
         QAccessible::registerAccessibleInterface(new AccessibleNotice(m_notice));
     }
-    m_notice->setObjectName(QObject::tr("New address %1").arg(QString::fromStdString(address)));
+    m_notice->setObjectName(told);
     QAccessibleEvent shown(m_notice, QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&shown);
+#endif
 }
 
 } // namespace hexlark

@@ -12,8 +12,9 @@ void installAccessibleInterfaces();
 
 // Tells a screen reader every new address, wherever the focus is. After a
 // click the focus is on the button, and a screen reader does not speak a
-// change to a box it is not in; Qt 6.4 has no announcements, so each address
-// reaches the reader as a notice shown to it alone, a child of the window.
+// change to a box it is not in. From Qt 6.8 each address is announced; Qt
+// 6.4 has no announcements, so there it reaches the reader as a notice shown
+// to it alone, a child of the window.
 class QtScreenReader final : public ScreenReader
 {
 public:
@@ -22,7 +23,7 @@ public:
 
 private:
     QObject &m_window;
-    QObject *m_notice = nullptr;
+    QObject *m_notice = nullptr; // before Qt 6.8
 };
 
 } // namespace hexlark

@@ -1,26 +1,32 @@
 #!/usr/bin/env bash
 # Builds the Debian package from this tree and runs its as-installed tests
 # (debian/tests) as Debian's CI does: with autopkgtest, in a fresh minimal
-# Debian 12 root made with mmdebstrap, which holds only what the package and
+# root of the Debian release this one is (the one the package is built for)
+# made with mmdebstrap, which holds only what the package and
 # debian/tests/control bring in, so that a tool the tests start but the
 # control file leaves out fails here. Needs root and Debian's mirrors. Works
-# in the folder given (build/autopkgtest unless given), anew each time.
+# in the folder given (build/autopkgtest unless given: a new or empty one, or
+# one it made before), anew each time.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 work="$(realpath -m "${1:-$root/build/autopkgtest}")"
 # shellcheck source=packages.sh
 source "$root/scripts/packages.sh"
+own_folder "$work" "the folder given"
 ensure_packages "${TESTBED_PACKAGES[@]}"
 
 fail() {
     echo "autopkgtest.sh: $1" >&2
     exit 1
 }
+release="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
+[ -n "$release" ] || fail "/etc/os-release names no Debian release to make the testbed of"
 # The package and the source it was built from, in $work/tree.
 deb="$(bash "$root/scripts/build-deb.sh" "$work" | tail -n 1)"
-mmdebstrap --quiet --variant=apt bookworm "$work/testbed" ||
-    fail "mmdebstrap could not make a Debian 12 root (are Debian's mirrors reachable?)"
+rm -rf "$work/testbed" "$work/summary"
+mmdebstrap --quiet --variant=apt "$release" "$work/testbed" ||
+    fail "mmdebstrap could not make a root of $release (are Debian's mirrors reachable?)"
 # autopkgtest's chroot runner mounts nothing itself: the testbed gets /proc
 # in a mount namespace of this run's own (mmdebstrap made its /dev).
 status=0
@@ -29,5 +35,5 @@ unshare --mount --propagation private bash -c 'mount -t proc proc "$1/proc" &&
     "$work/testbed" "$work/summary" "$deb" "$work/tree/" || status=$?
 # A run that tested nothing leaves no summary; each test's line there ends in PASS.
 [ "$status" -eq 0 ] && [ -s "$work/summary" ] && ! grep -qv ' PASS$' "$work/summary" ||
-    fail "debian/tests failed in a fresh testbed (autopkgtest status $status; see $work/summary)"
+    fail "debian/tests failed in a fresh $release testbed (autopkgtest status $status; see $work/summary)"
 rm -rf "$work/testbed"

@@ -9,17 +9,21 @@
 # HEXLARK_SIGN_TIMESTAMP may name an RFC 3161 timestamp server to countersign
 # both, each given HEXLARK_SIGN_TIMEOUT seconds (60 unless set) to answer.
 # Only one of the two set is a mistake, not a request for an unsigned build.
-# HEXLARK_WINDOWS_BUILD names another build folder than build/windows.
+# HEXLARK_WINDOWS_BUILD names another build folder than build/windows: a new
+# or empty one, or a build of this tree.
 set -Eeuo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${HEXLARK_WINDOWS_BUILD:-$root/build/windows}"
+build="$(realpath -m "${HEXLARK_WINDOWS_BUILD:-$root/build/windows}")"
 signed="$build/signed"
+# shellcheck source=packages.sh
+source "$root/scripts/packages.sh"
 
 fail() {
     echo "package-windows.sh: $1" >&2
     exit "${2:-1}"
 }
+own_folder "$build" HEXLARK_WINDOWS_BUILD
 trap 'echo "package-windows.sh: failed (status $?): $BASH_COMMAND" >&2' ERR
 # Whatever this run ends with, no signed file is left that it did not make,
 # nor half of what it meant to make.
@@ -52,8 +56,6 @@ if [ -n "${HEXLARK_SIGN_PFX+set}" ] || [ -n "${HEXLARK_SIGN_PASSWORD+set}" ]; th
         fail "the certificate in $HEXLARK_SIGN_PFX is not for code signing (no Code Signing extended key usage)"
 fi
 
-# shellcheck source=packages.sh
-source "$root/scripts/packages.sh"
 ensure_packages "${WINDOWS_PACKAGE_PACKAGES[@]}"
 # The build build-windows.sh makes, in the same folder; its lines go to
 # standard error, which keeps the package's path the last line of the output.
@@ -76,8 +78,10 @@ property() {
 # as it keeps the connection open: each signing gets a bounded time.
 sign() {
     local options=() status=0 bound="${HEXLARK_SIGN_TIMEOUT:-60}"
+    # osslsigncode 2.5 (Debian 12) reads "-" as a file's name; 2.9 and 2.5
+    # both read the password from /dev/stdin, which names the standard input.
     if [ -n "$HEXLARK_SIGN_PASSWORD" ]; then
-        options+=(-readpass -)
+        options+=(-readpass /dev/stdin)
     fi
     if [ -n "${HEXLARK_SIGN_TIMESTAMP:-}" ]; then
         options+=(-ts "$HEXLARK_SIGN_TIMESTAMP")
@@ -88,7 +92,7 @@ sign() {
     if [ "$status" -eq 124 ]; then
         fail "the timestamp server ${HEXLARK_SIGN_TIMESTAMP:-} did not answer within $bound s" "$status"
     fi
-    [ "$status" -eq 0 ] || fail "osslsigncode could not sign $1" "$status"
+    [ "$status" -eq 0 ] || fail "osslsigncode could not sign $1 (its status $status)"
 }
 
 # The build's own program and package stay unsigned: the signed ones are

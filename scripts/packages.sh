@@ -27,7 +27,7 @@ TEST_PACKAGES=(
     python3-pytest python3-pil python3-xlib openbox icewm fluxbox wmctrl
     wine wine64 fonts-wine python3-pefile g++-mingw-w64-x86-64-posix
     orca qt6-gtk-platformtheme fonts-cantarell fonts-noto-core
-    wixl msitools osslsigncode openssl liblnk-utils autopkgtest faketime mmdebstrap
+    wixl msitools osslsigncode openssl python3-liblnk autopkgtest faketime mmdebstrap
     clang-format
 )
 
@@ -37,8 +37,9 @@ WINDOWS_BUILD_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mi
 # To package and sign it (scripts/package-windows.sh).
 WINDOWS_PACKAGE_PACKAGES=(wixl msitools faketime osslsigncode openssl)
 
-# To build the Debian package (scripts/build-deb.sh).
-DEB_PACKAGES=(dpkg-dev debhelper)
+# To build the Debian package (scripts/build-deb.sh): dpkg-buildpackage
+# wants build-essential itself.
+DEB_PACKAGES=(dpkg-dev debhelper build-essential)
 
 # To run its as-installed tests in a fresh Debian root (scripts/autopkgtest.sh).
 TESTBED_PACKAGES=(autopkgtest mmdebstrap)
@@ -54,6 +55,11 @@ ensure_packages() {
     done
     if [ ${#missing[@]} -eq 0 ]; then
         return 0
+    fi
+    if [ "$(id -u)" -ne 0 ] && ! command -v sudo >/dev/null; then
+        echo "Installing ${missing[*]} needs root or sudo; an administrator can run:" \
+            "apt-get install --no-install-recommends ${missing[*]}" >&2
+        exit 1
     fi
     step "Installing ${missing[*]}" apt_install "${missing[@]}"
 }

@@ -3,7 +3,8 @@
 # with AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test
 # in both builds, then the Debian package's as-installed tests in a fresh
 # Debian root (scripts/autopkgtest.sh), which take minutes. One line a step;
-# each step's output is in build/logs.
+# each step's output is in build/logs, and a failed test run shows each
+# failing test's own output.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -11,12 +12,35 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$root/scripts/packages.sh"
 ensure_packages "${BUILD_PACKAGES[@]}" "${HEADLESS_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 
+# The output of each test that failed, from CTest's JUnit report, however
+# long the run's log; the log's end where there is no report.
+failures() {
+    if [ -s "$report" ]; then
+        python3 - "$report" <<'PYTHON'
+import sys
+import xml.etree.ElementTree as ElementTree
+
+for case in ElementTree.parse(sys.argv[1]).iter("testcase"):
+    if case.get("status") == "fail":
+        print(f"{case.get('name')} failed:\n{case.findtext('system-out', '').rstrip()}\n")
+PYTHON
+    else
+        tail -n 100 "$1"
+    fi
+}
+
+# tests PRESET "What it does": one test run, each failing test's own output shown.
+tests() {
+    report="$HEXLARK_LOGS/$1-tests.xml"
+    rm -f "$report"
+    step --show failures "$2" ctest --preset "$1" --output-junit "$report"
+    grep -E "tests passed|Total Test time" "$STEP_LOG" || true
+}
+
 cd "$root"
 for preset in ci asan; do
     step "Configuring the $preset build" cmake --preset "$preset"
     step "Building the $preset build" cmake --build --preset "$preset" --parallel 2
-    step "Testing the $preset build" ctest --preset "$preset"
-    grep -E "tests passed|Total Test time" "$STEP_LOG"
+    tests "$preset" "Testing the $preset build"
 done
-step "Testing the Debian package in a fresh testbed" ctest --preset testbed
-grep -E "tests passed|Total Test time" "$STEP_LOG"
+tests testbed "Testing the Debian package in a fresh testbed"

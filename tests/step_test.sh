@@ -1,12 +1,16 @@
 # bash step_test.sh SOURCE_DIR
 # A step of the scripts says one line when it works; when it fails, it ends
-# the script at once with status 1, after the end of its output and a line
-# naming the step and where the whole of it is.
+# the script at once with status 1, after the end of its output (or what its
+# script has it show) and a line naming the step and where the whole of it
+# is, or, where no log can be written, its output and that line. Installing
+# without root or sudo is one line with the command that would do it.
 set -u
-# shellcheck source=../scripts/step.sh
-source "$1/scripts/step.sh"
+set -- "$(cd "$1" && pwd)"
+# shellcheck source=../scripts/packages.sh
+source "$1/scripts/packages.sh"
 HEXLARK_LOGS="$(mktemp -d)"
 trap 'rm -rf "$HEXLARK_LOGS"' EXIT
+fails() { printf 'status %s, said:\n%s\n' "$status" "$said"; exit 1; }
 
 said="$(step "Passing on purpose" true 2>&1)"
 [ "$said" = "Passing on purpose" ] || { echo "a good step said: $said"; exit 1; }
@@ -15,4 +19,61 @@ status=$?
 expected="Failing on purpose now
 the reason
 Failing on purpose now failed; its whole output is in $HEXLARK_LOGS/failing-on-purpose-now.log"
-[ "$status" = 1 ] && [ "$said" = "$expected" ] || { printf 'status %s, said:\n%s\n' "$status" "$said"; exit 1; }
+[ "$status" = 1 ] && [ "$said" = "$expected" ] || fails
+
+shown() { echo "shown from $1"; }
+said="$( (step --show shown "Failing and shown" sh -c 'echo the reason; exit 3'; echo "went on") 2>&1)"
+status=$?
+expected="Failing and shown
+shown from $HEXLARK_LOGS/failing-and-shown.log
+Failing and shown failed; its whole output is in $HEXLARK_LOGS/failing-and-shown.log"
+[ "$status" = 1 ] && [ "$said" = "$expected" ] || fails
+
+mkdir "$HEXLARK_LOGS/no-log-here.log"
+said="$( (step "No log here" sh -c 'echo the reason; exit 3'; echo "went on") 2>&1)"
+status=$?
+expected="No log here
+the reason
+No log here failed; its output is above (no log could be written at $HEXLARK_LOGS/no-log-here.log)"
+[ "$status" = 1 ] && [ "$said" = "$expected" ] || fails
+
+# A user who is not root, on a system without sudo, with copies of the
+# scripts that user can read.
+mkdir "$HEXLARK_LOGS/bin" "$HEXLARK_LOGS/scripts"
+for tool in bash dirname dpkg-query grep id; do
+    ln -s "$(command -v "$tool")" "$HEXLARK_LOGS/bin/"
+done
+cp "$1/scripts/packages.sh" "$1/scripts/step.sh" "$HEXLARK_LOGS/scripts"
+chmod -R a+rX "$HEXLARK_LOGS"
+said="$(cd / && setpriv --reuid=nobody --regid=nogroup --clear-groups env PATH="$HEXLARK_LOGS/bin" \
+    bash -c 'source "$1/scripts/packages.sh"; ensure_packages hexlark-none-such; echo "went on"' - \
+    "$HEXLARK_LOGS" 2>&1)"
+status=$?
+expected="Installing hexlark-none-such needs root or sudo; an administrator can run:\
+ apt-get install --no-install-recommends hexlark-none-such"
+[ "$status" = 1 ] && [ "$said" = "$expected" ] || fails
+
+# Every script that takes a folder, given one that holds a file of the
+# user's and another tree's build, by its path or as ".": refused in one
+# line, the file kept. And
+# build-deb.sh given none says how to use it.
+mine="$(mktemp -d)"
+trap 'rm -rf "$HEXLARK_LOGS" "$mine"' EXIT
+echo "the user's" >"$mine/notes.txt"
+echo "CMAKE_HOME_DIRECTORY:INTERNAL=/another/tree" >"$mine/CMakeCache.txt"
+for script in build-deb.sh autopkgtest.sh build-windows.sh package-windows.sh; do
+    for given in "$mine" .; do
+        if [[ "$script" == *-windows.sh ]]; then
+            said="$(cd "$mine" && HEXLARK_WINDOWS_BUILD="$given" timeout 10 bash "$1/scripts/$script" 2>&1)"
+        else
+            said="$(cd "$mine" && timeout 10 bash "$1/scripts/$script" "$given" 2>&1)"
+        fi
+        status=$?
+        expected="$script: "*" ($mine) holds files that this script did not make: give a new or empty folder"
+        # shellcheck disable=SC2053
+        [ "$status" = 1 ] && [[ "$said" == $expected ]] && [ -f "$mine/notes.txt" ] || fails
+    done
+done
+said="$(timeout 10 bash "$1/scripts/build-deb.sh" 2>&1)"
+status=$?
+[ "$status" = 2 ] && [ "$said" = "Usage: bash scripts/build-deb.sh DIR (a new or empty folder to build the package in)" ] || fails

@@ -14,7 +14,7 @@ set(hexlark_wine_tools ${hexlark_harness_tools} wine:wine wine:/usr/lib/wine/win
 set(hexlark_tools_exe_resources python3-pytest:pytest-3 icoutils:wrestool icoutils:icotool)
 set(hexlark_tools_wine ${hexlark_wine_tools} x11-xkb-utils:setxkbmap)
 set(hexlark_tools_msi ${hexlark_wine_tools} wixl:wixl msitools:msiinfo msitools:msiextract
-    msitools:msibuild faketime:faketime osslsigncode:osslsigncode openssl:openssl liblnk-utils:lnkinfo
+    msitools:msibuild faketime:faketime osslsigncode:osslsigncode openssl:openssl
     strace:strace)
 foreach(_test exe_resources wine msi)
     # The Wine modules' tests go on from one another (one program, one

@@ -40,7 +40,7 @@ def probe(pid, ask):
             pyatspi.TEXT_BOUNDARY_CHAR, pyatspi.TEXT_BOUNDARY_WORD_START,
             pyatspi.TEXT_BOUNDARY_LINE_START)] for offset in range(18)]
     print(json.dumps({"text": box.getText(0, -1), "offsets": offsets,
-                      "roles": {name: node.getRoleName() for name, node in nodes.items()},
+                      "roles": {name: int(node.getRole()) for name, node in nodes.items()},
                       "box states": [pyatspi.stateToString(s)
                                      for s in nodes["MAC address"].getState().getStates()],
                       "default buttons": [name for name, node in nodes.items()

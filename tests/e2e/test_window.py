@@ -3,12 +3,16 @@ import json
 import os
 import sys
 
+import pyatspi
 from harness import ADDRESS, colour_faults, default_buttons, run, wait_for
 
 PROBE = f"{os.path.dirname(os.path.abspath(__file__))}/atspi_probe.py"
 ACCESSIBLE = {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1", "QT_ACCESSIBILITY": "1"}
-ROLES = {"Hexlark": "frame", "Vorrel": "label", "Web address": "label", "MAC address": "text",
-         "Generate": "push button", "Copy": "push button", "About": "push button"}
+# AT-SPI's roles by number, as they go over the bus: the library's names for them
+# change ("push button" became "button").
+ROLES = {"Hexlark": pyatspi.ROLE_FRAME, "Vorrel": pyatspi.ROLE_LABEL, "Web address": pyatspi.ROLE_LABEL,
+         "MAC address": pyatspi.ROLE_TEXT, "Generate": pyatspi.ROLE_PUSH_BUTTON,
+         "Copy": pyatspi.ROLE_PUSH_BUTTON, "About": pyatspi.ROLE_PUSH_BUTTON}
 
 
 def screen_reader(x, app, ask=False):
