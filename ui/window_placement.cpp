@@ -18,7 +18,10 @@ ScreenPoint framePosition(std::span<const Monitor> monitors, int frameWidth, int
     if (monitors.empty()) {
         return {};
     }
-    const auto primary = std::ranges::find_if(monitors, &Monitor::primary);
+    // std::find_if, not its ranges twin: mingw-w64's linker warns of the
+    // latter's object under link-time optimisation.
+    const auto primary = std::find_if(monitors.begin(), monitors.end(),
+                                      [](const Monitor &monitor) { return monitor.primary; });
     const ScreenRect &area = (primary != monitors.end() ? *primary : monitors.front()).workArea;
     return {place(area.left, area.width, frameWidth), place(area.top, area.height, frameHeight)};
 }
