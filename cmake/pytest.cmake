@@ -2,7 +2,10 @@
 #                    [ENVIRONMENT <name=value>...] [PYTEST <option>...])
 # A pytest file as one CTest test, run by HEXLARK_PYTHON with the black-box
 # harness (tests/e2e/harness.py) on its path. A test whose tools are missing
-# is left out, with a note (hexlark_require_tool).
+# is left out, with a note (hexlark_require_tool). Each is told what the build
+# knows of the program: its version, application id and web address.
+set(_hexlark_record "HEXLARK_VERSION=${PROJECT_VERSION}" "HEXLARK_APP_ID=${HEXLARK_APP_ID}"
+    "HEXLARK_HOMEPAGE=${HEXLARK_HOMEPAGE}")
 function(hexlark_add_pytest name file)
     cmake_parse_arguments(PARSE_ARGV 2 ARG "" "" "TOOLS;LABELS;ENVIRONMENT;PYTEST")
     set(found ${HEXLARK_PYTHON})
@@ -22,5 +25,5 @@ function(hexlark_add_pytest name file)
     add_test(NAME ${name}
         COMMAND ${HEXLARK_PYTHON} -m pytest -q -p no:cacheprovider ${ARG_PYTEST} ${file})
     set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}"
-        ENVIRONMENT "PYTHONDONTWRITEBYTECODE=1;PYTHONPATH=${PROJECT_SOURCE_DIR}/tests/e2e;${ARG_ENVIRONMENT}")
+        ENVIRONMENT "PYTHONDONTWRITEBYTECODE=1;PYTHONPATH=${PROJECT_SOURCE_DIR}/tests/e2e;${_hexlark_record};${ARG_ENVIRONMENT}")
 endfunction()

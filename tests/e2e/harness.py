@@ -50,7 +50,8 @@ Helpers:
                               own (see TEXT_BOXES).
   default_buttons(image)      [] when no button of the picture wears a default's frame.
   ADDRESS                     the shape of one address, as exact bytes.
-  VERSION, APP_ID, HOMEPAGE, CENTRES  the design's values the tests name.
+  VERSION, APP_ID, HOMEPAGE   the build's values (None where there is no build).
+  CLIENT, BOXES, CENTRES, DESCRIPTIONS  the design's values the tests name.
 """
 import collections
 import io
@@ -67,11 +68,21 @@ from Xlib import XK, X, display, protocol
 from Xlib.ext import xtest
 
 ADDRESS = re.compile(rb"[0-9A-F]{2}(-[0-9A-F]{2}){5}")
-VERSION = "1.0.0.0"
-APP_ID = "com.example.vorrel.Hexlark"
-HOMEPAGE = "http://www.vorrel.example.com/hexlark/"
-# The middle of each control that takes a click, in the client area at 96 dpi.
-CENTRES = {"Text1": (133, 95), "Generate": (52, 131), "Copy": (124, 131), "About": (196, 131)}
+# What the build knows of the program, handed on by CTest (cmake/pytest.cmake);
+# the as-installed tests have no build, and need none of it.
+VERSION, APP_ID, HOMEPAGE = (os.environ.get(f"HEXLARK_{name}") for name in ("VERSION", "APP_ID", "HOMEPAGE"))
+# The window as designed, at 96 dpi: its client area, and the box of each
+# control a test clicks (left, top, width, height). The unit test checks the
+# same layout on its own (form1_test.cpp).
+CLIENT = (273, 163)
+BOXES = {"Text1": (40, 82, 186, 26), "Generate": (16, 120, 73, 23), "Copy": (88, 120, 73, 23),
+         "About": (160, 120, 73, 23)}
+CENTRES = {name: (left + width // 2, top + height // 2) for name, (left, top, width, height) in BOXES.items()}
+# What a screen reader is told of each control beyond its text, by name.
+DESCRIPTIONS = {"Vorrel": "The maker of Hexlark", "Web address": "The maker's web address",
+                "MAC address": "The generated MAC address, read-only",
+                "Generate": "Generates a new random MAC address",
+                "Copy": "Copies the MAC address to the clipboard", "About": "Shows who made Hexlark"}
 App = collections.namedtuple("App", "proc window log")
 MODIFIERS = {"alt": "Alt_L", "ctrl": "Control_L", "shift": "Shift_L"}
 
@@ -327,8 +338,8 @@ COLOUR_CHECKS = [
 
 
 def colour_faults(image):
-    if image.size != (273, 163):
-        image = image.resize((273, 163), Image.BOX)
+    if image.size != CLIENT:
+        image = image.resize(CLIENT, Image.BOX)
     faults = []
     for name, box, colour, least in COLOUR_CHECKS:
         pixels = list(image.crop(box).getdata())

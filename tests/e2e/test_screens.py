@@ -5,7 +5,7 @@ import time
 
 import pytest
 
-from harness import XSession, colour_faults, run, text_faults, wait_for
+from harness import CLIENT, XSession, colour_faults, run, text_faults, wait_for
 
 
 @pytest.mark.parametrize("font", ["Cantarell 11", "DejaVu Sans 11", "Noto Sans 10"])
@@ -19,6 +19,9 @@ def test_labels_captions_and_about_box_under_the_desktop_font(x, font):
     assert [p for p in about.getdata() if max(p) - min(p) > 20 and not p[2] >= p[1] >= p[0]] == []
 
 
+DOUBLE = tuple(2 * v for v in CLIENT)  # the client area at a scale of 2
+
+
 def test_window_opens_centred_on_the_primary_monitor_and_takes_each_monitor_s_scale():
     with XSession(screen="3840x1080x24") as x:
         for left in (0, 1920):  # the screen's one output, and a primary monitor more without one
@@ -27,11 +30,11 @@ def test_window_opens_centred_on_the_primary_monitor_and_takes_each_monitor_s_sc
         run(["xdotool", "mousemove", "960", "540"], env=x.env)  # on the other one
         app = x.hexlark(env=dict(x.env, QT_SCREEN_SCALE_FACTORS="M0=1;M1920=2"))  # as KDE sets them
         frame = lambda: x.frame(app.window)
-        assert frame()[3] > 326, "openbox drew no frame"
+        assert frame()[3] > DOUBLE[1], "openbox drew no frame"
         # Within a pixel, which is two device pixels on the 2x monitor.
         centred = lambda f: abs(2 * f[0] + f[2] - 5760) <= 4 and abs(2 * f[1] + f[3] - 1080) <= 4
         wait_for(lambda: centred(frame()), f"the frame centred on the primary (it is {frame()})", 5)
-        for left, size in [(300, (273, 163)), (2500, (546, 326))]:  # to the other scale and back
+        for left, size in [(300, CLIENT), (2500, DOUBLE)]:  # to the other scale and back
             run(["xdotool", "windowmove", app.window, str(left), "300"], env=x.env)
             wait_for(lambda: x.geometry(app.window)[2:] == size, f"{size} at x = {left}", 5)
             assert colour_faults(x.screenshot(app.window)) == [], left
@@ -44,7 +47,7 @@ def test_window_larger_than_the_screen_opens_with_its_frame_on_it(x):
 
 
 # The client area at each font resolution, in device pixels, with Qt's scaling or without.
-CLIENT_AREAS = {96: (273, 163), 120: (341, 204), 144: (410, 245), 192: (546, 326)}
+CLIENT_AREAS = {96: CLIENT, 120: (341, 204), 144: (410, 245), 192: DOUBLE}
 
 
 @pytest.mark.parametrize("dpi", CLIENT_AREAS)
@@ -67,5 +70,5 @@ def test_fixed_window_stays_fixed_when_full_screen_or_maximized(wm):
         for state in ("fullscreen", "maximized_vert,maximized_horz"):
             run(["wmctrl", "-i", "-r", app.window, "-b", f"add,{state}"], env=x.env)
             time.sleep(1)  # for the window manager to grant it, and the window to leave it
-            assert x.geometry(app.window)[2:] == (273, 163), state
+            assert x.geometry(app.window)[2:] == CLIENT, state
         assert app.proc.poll() is None, open(app.log).read()

@@ -5,7 +5,7 @@ import time
 
 from PIL import Image, ImageFilter
 
-from harness import ADDRESS, colour_faults, run, wait_for
+from harness import ADDRESS, CLIENT, colour_faults, run, wait_for
 
 
 def longest_run(values):
@@ -38,9 +38,9 @@ def test_wayland_shows_generates_copies_and_closes(x, weston):
     area = wait_for(lambda: (lambda found: found and found[2:] != (640, 480) and found)(
         client_area(x.screenshot(weston.output))), "the window on Weston")
     left, top = area[:2]
-    assert area[2:] == (273, 163)
+    assert area[2:] == CLIENT
     shot = x.screenshot(weston.output)
-    assert colour_faults(shot.crop((left, top, left + 273, top + 163))) == []
+    assert colour_faults(shot.crop((left, top, left + CLIENT[0], top + CLIENT[1]))) == []
 
     # Qt's own title bar offers to maximize even a window of fixed size: the
     # window stays as it is, so does the button, and the next frame is drawn.
@@ -58,7 +58,7 @@ def test_wayland_shows_generates_copies_and_closes(x, weston):
     run(["xdotool", "mousemove", "--window", weston.output, str(left + 274), str(top + 164), "mousedown", "1",
          *["sleep", "0.1", "mousemove_relative", "20", "20"] * 3, "mouseup", "1"], env=x.env)
     run(away, env=x.env)
-    assert client_area(x.screenshot(weston.output))[2:] == (273, 163), "a drag resized the window"
+    assert client_area(x.screenshot(weston.output))[2:] == CLIENT, "a drag resized the window"
 
     box = (left + 44, top + 86, left + 222, top + 104)
     x.keys(weston.output, "alt+g")
