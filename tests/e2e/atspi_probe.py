@@ -1,5 +1,5 @@
 """What a screen reader reads of Hexlark's window over AT-SPI, printed as JSON:
-    atspi_probe.py PID           the window's roles, states and the address;
+    atspi_probe.py PID           the window's roles, descriptions, states and the address;
     atspi_probe.py PID ask       the same, after asking the address box every text
                                  question it can, and the answers at each offset."""
 import itertools
@@ -41,6 +41,7 @@ def probe(pid, ask):
             pyatspi.TEXT_BOUNDARY_LINE_START)] for offset in range(18)]
     print(json.dumps({"text": box.getText(0, -1), "offsets": offsets,
                       "roles": {name: int(node.getRole()) for name, node in nodes.items()},
+                      "descriptions": {name: node.description for name, node in nodes.items() if node != top},
                       "box states": [pyatspi.stateToString(s)
                                      for s in nodes["MAC address"].getState().getStates()],
                       "default buttons": [name for name, node in nodes.items()

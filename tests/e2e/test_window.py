@@ -4,7 +4,7 @@ import os
 import sys
 
 import pyatspi
-from harness import ADDRESS, colour_faults, default_buttons, run, wait_for
+from harness import ADDRESS, CLIENT, DESCRIPTIONS, colour_faults, default_buttons, run, wait_for
 
 PROBE = f"{os.path.dirname(os.path.abspath(__file__))}/atspi_probe.py"
 ACCESSIBLE = {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1", "QT_ACCESSIBILITY": "1"}
@@ -13,6 +13,15 @@ ACCESSIBLE = {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1", "QT_ACCESSIBILITY": "1"}
 ROLES = {"Hexlark": pyatspi.ROLE_FRAME, "Vorrel": pyatspi.ROLE_LABEL, "Web address": pyatspi.ROLE_LABEL,
          "MAC address": pyatspi.ROLE_TEXT, "Generate": pyatspi.ROLE_PUSH_BUTTON,
          "Copy": pyatspi.ROLE_PUSH_BUTTON, "About": pyatspi.ROLE_PUSH_BUTTON}
+
+
+def icon_images(value):
+    """The images of a _NET_WM_ICON value, by size: each its width, height, then its ARGB pixels."""
+    images, at = {}, 0
+    while at < len(value):
+        width, height = value[at], value[at + 1]
+        images[width, height], at = value[at + 2:at + 2 + width * height], at + 2 + width * height
+    return images
 
 
 def screen_reader(x, app, ask=False):
@@ -24,12 +33,19 @@ def screen_reader(x, app, ask=False):
 
 def test_user_and_screen_reader_see_copy_the_shown_address(x):
     app = x.hexlark(env=dict(x.env, **ACCESSIBLE))
-    assert x.geometry(app.window)[2:] == (273, 163)  # x.hexlark found it by its title
+    assert x.geometry(app.window)[2:] == CLIENT  # x.hexlark found it by its title
     shot = x.screenshot(app.window)
     assert colour_faults(shot) == [] and default_buttons(shot) == []
+    # The icon a window manager and a task bar show: each size the program carries, a
+    # black disc in a green ring, and clear outside the ring.
+    images = icon_images(x.property(app.window, "_NET_WM_ICON").value)
+    assert sorted(images) == [(n, n) for n in (16, 24, 32, 48, 64)]
+    for (size, _), pixels in images.items():
+        green = [p for p in pixels if p >> 24 > 200 and (p >> 8) & 255 > 200 and (p >> 16) & 255 < 100]
+        assert (pixels[0] >> 24, pixels[size * size // 2 + size // 2], len(green) > size) == (0, 0xFF000000, True)
 
     seen = screen_reader(x, app, ask=True)
-    assert seen["roles"] == ROLES
+    assert seen["roles"] == ROLES and seen["descriptions"] == DESCRIPTIONS
     assert "read only" in seen["box states"] and seen["default buttons"] == []
     shown = seen["text"].encode()
     assert ADDRESS.fullmatch(shown)

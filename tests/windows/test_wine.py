@@ -6,7 +6,7 @@ import re
 import time
 
 import pytest
-from harness import ADDRESS, CENTRES, colour_faults, default_buttons, text_faults, wait_for
+from harness import ADDRESS, CENTRES, CLIENT, DESCRIPTIONS, colour_faults, default_buttons, text_faults, wait_for
 
 EXE = os.environ["HEXLARK_WINDOWS_EXE"]
 SETTLE = 0.5  # seconds for Wine to act on a key that should change nothing
@@ -14,7 +14,7 @@ SETTLE = 0.5  # seconds for Wine to act on a key that should change nothing
 
 def test_window_at_96_dpi(wine):
     wine.start()
-    assert wine.x.geometry(wine.window)[2:] == (273, 163)
+    assert wine.x.geometry(wine.window)[2:] == CLIENT
     assert default_buttons(wine.x.screenshot(wine.window)) == []
     wine.keys("Tab")  # Text1's caret, blinking at one end of the address, would move its ink
     shot = wine.x.screenshot(wine.window)
@@ -118,9 +118,11 @@ def test_copy_fails_when_the_clipboard_stays_busy(wine):
 
 
 FIXED_PITCH = 1
+# oleacc's names of a control's name and description, as its annotations give them.
+NAME, DESCRIPTION = "{608d3df8-8128-4aa7-a428-f55e49267291}", "{4d48dfe4-bd3f-491f-a648-492d6f20c588}"
 
 
-def test_seed_and_address_font_asked_of_the_system(wine):
+def test_seed_address_font_and_annotations_asked_of_the_system(wine):
     wine.run("wine", "reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayInclude", "/d",
              "msvcrt.rand_s;gdi32.CreateFontW", "/f")
     app = wine.x.window(wine.x.start(["wine", EXE], env=dict(wine.env, WINEDEBUG="+relay"), name="relay"))
@@ -131,6 +133,12 @@ def test_seed_and_address_font_asked_of_the_system(wine):
     # Fixed-pitch by name and by pitch: where the face is missing, its stand-in is so too.
     asked = re.findall(r'Call gdi32.CreateFontW\(([^)]*) L"Courier New"\)', log)
     assert asked and all(int(args.split(",")[12], 16) & 3 == FIXED_PITCH for args in asked)
+    # What a screen reader is told of each control beyond its text: Wine keeps none of it,
+    # and logs each annotation it is given.
+    given = {}
+    for window, kind, text in re.findall(r'SetHwndPropStr \((\w+) \S+ \S+ (\{[-0-9a-f]+\}) L"([^"]*)"\)', log):
+        given.setdefault(window, {})[kind] = text
+    assert {told[NAME]: told[DESCRIPTION] for told in given.values()} == DESCRIPTIONS
 
 
 def test_alt_f4_ends_the_program(wine):  # and WM_DELETE_WINDOW, at 192 dpi below
@@ -143,7 +151,7 @@ def test_window_at_192_and_480_dpi(wine):
              "/t", "REG_DWORD", "/d", "192", "/f")
     wine.run(wine.SERVER, "-w")  # the setting takes effect in the next Wine session
     wine.start()
-    assert wine.x.geometry(wine.window)[2:] == (546, 326)
+    assert wine.x.geometry(wine.window)[2:] == tuple(2 * v for v in CLIENT)
     shot = wine.x.screenshot(wine.window)
     assert colour_faults(shot) == [] and text_faults(shot, 2) == []
     assert wine.x.close(wine) == 0
