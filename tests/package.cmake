@@ -2,9 +2,11 @@
 # and as a Debian package (e2e/test_package.py). A sanitizer build is not what
 # ships: there these stay out.
 if(TEST e2e_test_package)
-    # It builds the package on two cores: CTest runs nothing beside it.
+    # It builds the package on two cores: CTest runs nothing beside it. Where
+    # it cannot install (not root, or the package is installed already) it
+    # says it skipped, and CTest counts it so rather than as passed.
     set_tests_properties(e2e_test_package PROPERTIES LABELS "e2e;package" TIMEOUT 600
-                         PROCESSORS 2)
+                         PROCESSORS 2 SKIP_REGULAR_EXPRESSION "[0-9]+ skipped")
 endif()
 if(HEXLARK_SANITIZE)
     return()
@@ -18,19 +20,6 @@ add_test(NAME reproducible_build_test
             -DPACKAGING=${HEXLARK_WINDOWS_BINARY_DIR}/windows
             -P ${CMAKE_CURRENT_SOURCE_DIR}/reproducible_build.cmake)
 set_tests_properties(reproducible_build_test PROPERTIES LABELS build TIMEOUT 900 PROCESSORS 2)
-
-# The scripts' steps end a failing script (tests/step_test.sh), and the
-# sources stand as clang-format writes them (.clang-format).
-add_test(NAME step_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/step_test.sh ${PROJECT_SOURCE_DIR})
-set_tests_properties(step_test PROPERTIES LABELS build TIMEOUT 30)
-hexlark_require_tool(HEXLARK_CLANG_FORMAT clang-format PACKAGE clang-format FOR format_test)
-if(HEXLARK_CLANG_FORMAT)
-    file(GLOB_RECURSE hexlark_sources LIST_DIRECTORIES false CONFIGURE_DEPENDS
-         ${PROJECT_SOURCE_DIR}/*.cpp ${PROJECT_SOURCE_DIR}/*.h)
-    list(FILTER hexlark_sources EXCLUDE REGEX "^${PROJECT_SOURCE_DIR}/(build|obj-)")
-    add_test(NAME format_test COMMAND ${HEXLARK_CLANG_FORMAT} --dry-run -Werror ${hexlark_sources})
-    set_tests_properties(format_test PROPERTIES LABELS build TIMEOUT 60)
-endif()
 
 # The as-installed tests in a fresh Debian root, as Debian's CI runs them
 # (scripts/autopkgtest.sh): minutes long and on Debian's mirrors, so apart

@@ -1,0 +1,65 @@
+#include "qt_platform.h"
+
+#include <QApplication>
+#include <QObject>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+#include <qpa/qwindowsysteminterface.h>
+
+#include <chrono>
+
+using namespace hexlark;
+
+namespace {
+
+// What reaches a window while it waits: its paints, and keys for it.
+struct EventLog final : QObject
+{
+    QWidget &window;
+    QString seen;
+    explicit EventLog(QWidget &watched) : window(watched) { qApp->installEventFilter(this); }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == &window && event->type() == QEvent::Paint) {
+            seen += "paint ";
+        }
+        if (watched == window.windowHandle() && event->type() == QEvent::KeyPress) {
+            seen += "key ";
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+// The platform operations on Qt, on the offscreen platform.
+class QtPlatformTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The pause a busy clipboard is waited out with lasts its span, with the
+    // window drawn meanwhile and a key pressed meanwhile held until after.
+    void pause()
+    {
+        QWidget window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        EventLog log(window);
+        QTimer::singleShot(20, &window, [&window] {
+            // Queued as the window system queues input, not sent at once as QTest sends it.
+            QWindowSystemInterface::handleKeyEvent<QWindowSystemInterface::AsynchronousDelivery>(
+                window.windowHandle(), QEvent::KeyPress, Qt::Key_Shift, Qt::NoModifier);
+            window.update();
+        });
+        const auto start = std::chrono::steady_clock::now();
+        QtPause().wait(std::chrono::milliseconds(100));
+        QVERIFY(std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(90));
+        QVERIFY2(log.seen.contains("paint") && !log.seen.contains("key"), qPrintable(log.seen));
+        QTRY_VERIFY(log.seen.contains("key"));
+    }
+};
+
+QTEST_MAIN(QtPlatformTest)
+#include "qt_platform_test.moc"
