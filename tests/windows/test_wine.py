@@ -12,25 +12,17 @@ EXE = os.environ["HEXLARK_WINDOWS_EXE"]
 SETTLE = 0.5  # seconds for Wine to act on a key that should change nothing
 
 
-def test_window_at_96_dpi(wine):
-    wine.start()
-    assert wine.x.geometry(wine.window)[2:] == CLIENT
-    assert default_buttons(wine.x.screenshot(wine.window)) == []
-    wine.keys("Tab")  # Text1's caret, blinking at one end of the address, would move its ink
-    shot = wine.x.screenshot(wine.window)
-    assert colour_faults(shot) == [] and text_faults(shot) == []
-
-
 # Name: MSAA keyboard shortcut, as the design names and marks each control.
 NAMES = {"MAC address": "", "Generate": "Alt+G", "Copy": "Alt+C", "About": "Alt+A"}
-READ_ONLY = 0x40  # STATE_SYSTEM_READONLY
+READ_ONLY, FOCUSED = 0x40, 0x4  # STATE_SYSTEM_READONLY, STATE_SYSTEM_FOCUSED
 
 
 def test_screen_reader_names_every_control_and_hears_every_new_address(wine):
+    wine.start()
     read = wine.helper_says("listening", "read", "30000").lines
     controls = {line[1]: line[2:5] for line in read() if line[0] == "control"}
     assert {name: controls[name][2] for name in NAMES} == NAMES
-    assert int(controls["MAC address"][1], 16) & READ_ONLY
+    assert int(controls["MAC address"][1], 16) & (READ_ONLY | FOCUSED) == READ_ONLY | FOCUSED  # as shown
     told = lambda: [line[5] for line in read() if line[0] == "live" and line[1] == "MAC address"]
     wine.run("xdotool", "windowactivate", "--sync", wine.window)
     wine.x.click(wine.window, "Text1")
@@ -42,6 +34,14 @@ def test_screen_reader_names_every_control_and_hears_every_new_address(wine):
         time.sleep(SETTLE)
         assert len(told()) == before + (name != "Alt+C"), f"{name}: {told()}"
     assert len(set(told())) == 5 and told()[-1].encode() == wine.shown()
+
+
+def test_window_at_96_dpi(wine):
+    assert wine.x.geometry(wine.window)[2:] == CLIENT
+    assert default_buttons(wine.x.screenshot(wine.window)) == []
+    wine.keys("Tab")  # Text1's caret, blinking at one end of the address, would move its ink
+    shot = wine.x.screenshot(wine.window)
+    assert colour_faults(shot) == [] and text_faults(shot) == []
 
 
 def test_copy_waits_for_the_clipboard_and_input_meanwhile_comes_after_it(wine):
