@@ -4,7 +4,7 @@
 
 #include <QEvent>
 #include <QMetaObject>
-#include <QScreen>
+#include <QResizeEvent>
 #include <QWidget>
 #include <QWindow>
 
@@ -31,9 +31,14 @@ bool FixedSize::eventFilter(QObject *watched, QEvent *event)
         // The window system's state reaches the QWindow before the widget.
         connect(m_window.windowHandle(), &QWindow::windowStateChanged, this,
                 &FixedSize::allowGivenSize, Qt::UniqueConnection);
-        connect(m_window.windowHandle(), &QWindow::screenChanged, this,
-                &FixedSize::takeSizeOnScreen,
-                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+        break;
+    case QEvent::Resize:
+        // Any other size while its limits stand is taken back, once the
+        // window system is done giving it.
+        if (static_cast<QResizeEvent *>(event)->size() != m_size &&
+            m_window.maximumSize() == m_size) {
+            QMetaObject::invokeMethod(this, &FixedSize::takeOwnSize, Qt::QueuedConnection);
+        }
         break;
     case QEvent::WindowStateChange:
         if (m_window.windowState() & kRefused) {
@@ -64,9 +69,11 @@ bool FixedSize::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
-void FixedSize::takeSizeOnScreen()
+void FixedSize::takeOwnSize()
 {
-    m_window.resize(m_size);
+    if (m_window.maximumSize() == m_size) {
+        m_window.resize(m_size);
+    }
 }
 
 void FixedSize::allowGivenSize(Qt::WindowState state)

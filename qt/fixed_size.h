@@ -26,10 +26,11 @@ protected:
 
 private:
     void allowGivenSize(Qt::WindowState state);
-    // On X11 a window moved to a screen of another scale keeps its size in
-    // device pixels, which there are not the design's pixels: asks for its
-    // own size again.
-    void takeSizeOnScreen();
+    // Sizes that the limits do not stop: on X11 a window moved to a screen of
+    // another scale keeps its size in device pixels, which there are not the
+    // design's pixels; on Wayland Qt 6.8 lets a drag of its title bar's frame
+    // resize a window past its limits.
+    void takeOwnSize();
 
     QWidget &m_window;
     QSize m_size;
