@@ -184,12 +184,15 @@ class XSession:
         return self.window(proc, by_pid=not prefix)
 
     def window(self, proc, by_pid=True):
-        search = ["xdotool", "search", "--sync", "--onlyvisible", "--name", "^Hexlark$"]
+        search = ["xdotool", "search", "--onlyvisible", "--name", "^Hexlark$"]
         if by_pid:
             search[2:2] = ["--all", "--pid", str(proc.pid)]
-        found = run(search, timeout=30, env=self.env, check=False)
-        assert found.returncode == 0, f"no window: {open(proc.log).read()}"
-        return App(proc, found.stdout.split()[0].decode(), proc.log)
+        # Asked again and again: xdotool gives up at the first window that goes away while it
+        # reads it, as a window manager's own do while it starts.
+        found = wait_for(lambda: proc.poll() is not None or run(search, env=self.env, check=False).stdout.split(),
+                         f"Hexlark's window (pid {proc.pid})", 30)
+        assert found is not True, f"no window: {open(proc.log).read()}"
+        return App(proc, found[0].decode(), proc.log)
 
     def windows(self, title):
         return run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"], env=self.env,
