@@ -74,19 +74,12 @@ void putOwnFormat()
     SetClipboardData(g_own, GlobalAlloc(GMEM_MOVEABLE, 1));
 }
 
-// Several threads try at once, so that one is likely to be asking when
-// Hexlark lets the clipboard go, however busy the machine; the first in acts.
-constexpr int kTriers = 4;
-LONG g_cameIn = 0;
-
 DWORD WINAPI comeBetween(LPVOID)
 {
     while (!OpenClipboard(g_owner)) {
     }
-    if (InterlockedExchange(&g_cameIn, 1) == 0) {
-        std::puts(IsClipboardFormatAvailable(CF_UNICODETEXT) ? "after" : "between");
-        putOwnFormat();
-    }
+    std::puts(IsClipboardFormatAvailable(CF_UNICODETEXT) ? "after" : "between");
+    putOwnFormat();
     CloseClipboard();
     return 0;
 }
@@ -96,10 +89,8 @@ LRESULT CALLBACK owner(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     static bool emptied = false;
     if (message == WM_DESTROYCLIPBOARD && !emptied) {
         emptied = true; // by Hexlark's clear, which waits for this to return
-        for (int i = 0; i < kTriers; ++i) {
-            CloseHandle(CreateThread(nullptr, 0, comeBetween, nullptr, 0, nullptr));
-        }
-        Sleep(50); // the threads already trying when Hexlark lets the clipboard go
+        CloseHandle(CreateThread(nullptr, 0, comeBetween, nullptr, 0, nullptr));
+        Sleep(50); // the thread already trying when Hexlark lets the clipboard go
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
