@@ -58,7 +58,8 @@ expected="Installing hexlark-none-such needs root or sudo; an administrator can 
 # line, the file kept. And
 # build-deb.sh given none says how to use it.
 mine="$(mktemp -d)"
-trap 'rm -rf "$HEXLARK_LOGS" "$mine"' EXIT
+ours="$mine.ours"
+trap 'rm -rf "$HEXLARK_LOGS" "$mine" "$ours"' EXIT
 echo "the user's" >"$mine/notes.txt"
 echo "CMAKE_HOME_DIRECTORY:INTERNAL=/another/tree" >"$mine/CMakeCache.txt"
 for script in build-deb.sh autopkgtest.sh build-windows.sh package-windows.sh; do
@@ -77,3 +78,14 @@ done
 said="$(timeout 10 bash "$1/scripts/build-deb.sh" 2>&1)"
 status=$?
 [ "$status" = 2 ] && [ "$said" = "Usage: bash scripts/build-deb.sh DIR (a new or empty folder to build the package in)" ] || fails
+
+# A folder build-deb.sh made, holding a file the user put there since: a run
+# replaces only what it made (the build itself stopped at once).
+mkdir "$HEXLARK_LOGS/stub"
+printf '#!/bin/sh\nexit 3\n' >"$HEXLARK_LOGS/stub/dpkg-buildpackage"
+chmod +x "$HEXLARK_LOGS/stub/dpkg-buildpackage"
+PATH="$HEXLARK_LOGS/stub:$PATH" timeout 60 bash "$1/scripts/build-deb.sh" "$ours" >/dev/null 2>&1
+echo "the user's" >"$ours/notes.txt"
+said="$(PATH="$HEXLARK_LOGS/stub:$PATH" timeout 60 bash "$1/scripts/build-deb.sh" "$ours" 2>&1)"
+status=$?
+[ "$status" = 1 ] && [ -f "$ours/notes.txt" ] && [ -d "$ours/tree" ] || fails
