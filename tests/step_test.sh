@@ -12,6 +12,10 @@ HEXLARK_LOGS="$(mktemp -d)"
 trap 'rm -rf "$HEXLARK_LOGS"' EXIT
 fails() { printf 'status %s, said:\n%s\n' "$status" "$said"; exit 1; }
 
+# With no locale in the environment, what the scripts run has a UTF-8 one.
+said="$(env -i PATH="$PATH" bash -c 'source "$1/scripts/step.sh"; locale charmap' - "$1" 2>&1)"
+[ "$said" = "UTF-8" ] || { echo "with no locale, the scripts' charmap: $said"; exit 1; }
+
 said="$(step "Passing on purpose" true 2>&1)"
 [ "$said" = "Passing on purpose" ] || { echo "a good step said: $said"; exit 1; }
 said="$( (step "Failing on purpose now" sh -c 'echo the reason; exit 3'; echo "went on") 2>&1)"
