@@ -3,7 +3,9 @@
 # the script at once with status 1, after the end of its output (or what its
 # script has it show) and a line naming the step and where the whole of it
 # is, or, where no log can be written, its output and that line. Installing
-# without root or sudo is one line with the command that would do it.
+# without root or sudo is one line with the command that would do it; with no
+# locale, what the scripts run has a UTF-8 one. A folder is taken only if
+# it is new, empty or the scripts' own.
 set -u
 set -- "$(cd "$1" && pwd)"
 # shellcheck source=../scripts/packages.sh
