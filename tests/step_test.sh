@@ -3,7 +3,8 @@
 # the script at once with status 1, after the end of its output (or what its
 # script has it show) and a line naming the step and where the whole of it
 # is, or, where no log can be written, its output and that line. A failed
-# test run shows each failing test's own output. Installing without root or
+# test run shows each failing test's own output (without a report, the
+# log's end). Installing without root or
 # sudo is one line with the command that would do it; with no locale or the
 # C one, what the scripts run has a UTF-8 one. A folder is taken only if it
 # is new, empty or the scripts' own.
@@ -116,3 +117,10 @@ report="$project/build/report.xml"
 said="$(failures /dev/null 2>&1)"
 status=$?
 [ "$status" = 0 ] && [[ "$said" == *fails*"the reason"* ]] && [[ "$said" != *"all well"* ]] || fails
+
+# With no report, the end of the run's log.
+seq 150 >"$project/run.log"
+report="$project/none.xml"
+said="$(failures "$project/run.log" 2>&1)"
+status=$?
+[ "$status" = 0 ] && [ "$said" = "$(seq 51 150)" ] || fails
