@@ -4,10 +4,9 @@
 # script has it show) and a line naming the step and where the whole of it
 # is, or, where no log can be written, its output and that line. A failed
 # test run shows each failing test's own output (without a report, the
-# log's end). Installing without root or
-# sudo is one line with the command that would do it; with no locale or the
-# C one, what the scripts run has a UTF-8 one. A folder is taken only if it
-# is new, empty or the scripts' own.
+# log's end). Installing without root or sudo is one line with the command
+# that would do it; with no locale or the C one, what the scripts run has a
+# UTF-8 one. A folder is taken only if it is new, empty or the scripts' own.
 set -u
 set -- "$(cd "$1" && pwd)"
 # shellcheck source=../scripts/packages.sh
