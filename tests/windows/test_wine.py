@@ -1,6 +1,7 @@
 """The Windows edition end to end under Wine, on a private X session (see
 tests/e2e/harness.py) with a Wine prefix of its own: its window, keys,
-clipboard (with another program using it too), seed, close, 192 and 480 dpi."""
+clipboard (with another program using it too), owned boxes, place beside
+panels, seed, close, 192 and 480 dpi."""
 import os
 import re
 import time
