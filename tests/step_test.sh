@@ -98,3 +98,28 @@ status=$?
 expected="*Building the Debian package failed; its whole output is in $1/build/logs/building-the-debian-package.log"
 # shellcheck disable=SC2053
 [ "$status" = 1 ] && [[ "$said" == $expected ]] && [ -f "$ours/notes.txt" ] || fails
+
+# Installing on a release that packages no Wine leaves it out, saying so in
+# one line, and asks apt for the rest; on one that does, Wine is asked for.
+mkdir "$HEXLARK_LOGS/apt"
+cat >"$HEXLARK_LOGS/apt/apt-cache" <<'STUB'
+#!/bin/sh
+case "$*" in
+    policy) printf ' 500 http://deb.debian.org/debian testing/main\n     release o=Debian\n' ;;
+    *wine*) printf '%s:\n  Candidate: %s\n' "$2" "$STUB_WINE" ;;
+    *) printf '%s:\n  Candidate: 1.0\n' "$2" ;;
+esac
+STUB
+printf '#!/bin/sh\n[ "$1" = install ] && echo "$*" >"%s/apt/asked"\nexit 0\n' "$HEXLARK_LOGS" \
+    >"$HEXLARK_LOGS/apt/apt-get"
+printf '#!/bin/sh\nwhile [ "${1#-}" != "$1" ]; do shift; done\nexec "$@"\n' >"$HEXLARK_LOGS/apt/sudo"
+chmod +x "$HEXLARK_LOGS/apt/"*
+for row in "(none):xclip:This release packages no wine fonts-wine: the tests that need Wine are left out" \
+    "9.0:xclip wine fonts-wine:"; do
+    IFS=: read -r wine wanted expected <<<"$row"
+    said="$(STUB_WINE="$wine" PATH="$HEXLARK_LOGS/apt:$PATH" apt_install xclip wine fonts-wine 2>&1 >/dev/null)"
+    status=$?
+    asked="$(cat "$HEXLARK_LOGS/apt/asked")"
+    [ "$status" = 0 ] && [ "$said" = "$expected" ] && [ "${asked##*--no-install-recommends }" = "$wanted" ] ||
+        { echo "with Wine's candidate $wine, apt was asked for: $asked"; fails; }
+done
