@@ -54,7 +54,8 @@ ensure_packages() {
     local missing=()
     local package
     for package in "$@"; do
-        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" &&
+            ! unpackaged "$package"; then
             missing+=("$package")
         fi
     done
@@ -80,13 +81,18 @@ apt_install() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${wanted[@]}"
 }
 
-# The named packages, less those of WINE_PACKAGES that this release has no
-# candidate for, which it names in one line.
+# Whether the package is one of WINE_PACKAGES that apt, knowing an archive,
+# has no candidate for.
+unpackaged() {
+    [[ " ${WINE_PACKAGES[*]} " == *" $1 "* ]] && LC_ALL=C apt-cache policy | grep "release .*o=" >/dev/null &&
+        ! LC_ALL=C apt-cache policy "$1" | grep "Candidate: [^(]" >/dev/null
+}
+
+# The named packages, less those that unpackaged finds, which it names in one line.
 packaged_here() {
     local package unpackaged=()
     for package in "$@"; do
-        if [[ " ${WINE_PACKAGES[*]} " == *" $package "* ]] &&
-            ! LC_ALL=C apt-cache policy "$package" | grep -q "Candidate: [^(]"; then
+        if unpackaged "$package"; then
             unpackaged+=("$package")
         else
             echo "$package"
