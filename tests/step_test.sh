@@ -123,3 +123,30 @@ report="$project/none.xml"
 said="$(failures "$project/run.log" 2>&1)"
 status=$?
 [ "$status" = 0 ] && [ "$said" = "$(seq 51 150)" ] || fails
+
+# Installing on a release that packages no Wine leaves it out, saying so in
+# one line, and asks apt for the rest; on one that does, Wine is asked for.
+mkdir "$HEXLARK_LOGS/apt"
+cat >"$HEXLARK_LOGS/apt/apt-cache" <<'STUB'
+#!/bin/sh
+case "$*" in
+    policy) printf ' 500 http://deb.debian.org/debian testing/main\n     release o=Debian\n' ;;
+    *wine*) printf '%s:\n  Candidate: %s\n' "$2" "$STUB_WINE" ;;
+    *) printf '%s:\n  Candidate: 1.0\n' "$2" ;;
+esac
+STUB
+printf '#!/bin/sh\n[ "$1" = install ] && echo "$*" >"%s/apt/asked"\nexit 0\n' "$HEXLARK_LOGS" \
+    >"$HEXLARK_LOGS/apt/apt-get"
+printf '#!/bin/sh\nwhile [ "${1#-}" != "$1" ]; do shift; done\nexec "$@"\n' >"$HEXLARK_LOGS/apt/sudo"
+chmod +x "$HEXLARK_LOGS/apt/"*
+for row in "(none):xclip:wine fonts-wine" \
+    "9.0:xclip wine fonts-wine:"; do
+    IFS=: read -r wine wanted expected <<<"$row"
+    said="$(STUB_WINE="$wine" PATH="$HEXLARK_LOGS/apt:$PATH" apt_install xclip wine fonts-wine 2>&1 >/dev/null)"
+    status=$?
+    asked="$(cat "$HEXLARK_LOGS/apt/asked")"
+    # One line naming what was left out, or nothing.
+    { [ -z "$expected" ] && [ -z "$said" ] || { [[ "$said" == *"$expected"* ]] && [ "$(wc -l <<<"$said")" = 1 ]; }; } &&
+        [ "$status" = 0 ] && [ "${asked##*--no-install-recommends }" = "$wanted" ] ||
+        { echo "with Wine's candidate $wine, apt was asked for: $asked"; fails; }
+done

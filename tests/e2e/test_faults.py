@@ -27,10 +27,11 @@ CANNOT_SHOW = {
     "no such platform": ("session", ["-platform", "nonexistent"], b'platform plugin "nonexistent"'),
     "Wayland only, no qt6-wayland": ("wayland", [], b'"wayland" in "" (the Debian package qt6-wayland brings it)'),
 }
-# A system installed without Recommends: Qt's Wayland plugins hidden in a mount namespace of its
+# A system installed without Recommends: Qt's Wayland plugins (libqwayland-egl.so and
+# libqwayland-generic.so in Qt 6.4, libqwayland.so in 6.11) hidden in a mount namespace of its
 # own; a user's namespace too when not root, which a chroot (where root needs none) refuses.
 WITHOUT_QT6_WAYLAND = ["unshare", "--mount", *(["--map-root-user"] if os.geteuid() else []), "sh", "-c",
-                       "for plugin in /usr/lib/*/qt6/plugins/platforms/libqwayland-*.so; do "
+                       "for plugin in /usr/lib/*/qt6/plugins/platforms/libqwayland*.so; do "
                        'mount --bind /dev/null "$plugin"; done; exec "$0"']
 
 
