@@ -6,7 +6,7 @@ if(HEXLARK_SANITIZE)
     return()
 endif()
 add_test(NAME step_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/step_test.sh ${PROJECT_SOURCE_DIR})
-set_tests_properties(step_test PROPERTIES LABELS build TIMEOUT 30)
+set_tests_properties(step_test PROPERTIES LABELS build TIMEOUT 60)
 hexlark_require_tool(HEXLARK_CLANG_FORMAT clang-format PACKAGE clang-format FOR format_test)
 if(HEXLARK_CLANG_FORMAT)
     file(GLOB_RECURSE hexlark_sources LIST_DIRECTORIES false CONFIGURE_DEPENDS
