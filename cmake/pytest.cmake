@@ -3,9 +3,10 @@
 # A pytest file as one CTest test, run by HEXLARK_PYTHON with the black-box
 # harness (tests/e2e/harness.py) on its path. A test whose tools are missing
 # is left out, with a note (hexlark_require_tool). Each is told what the build
-# knows of the program: its version, application id and web address.
+# knows of the program: its version, application id, web address and the
+# design's pixels.
 set(_hexlark_record "HEXLARK_VERSION=${PROJECT_VERSION}" "HEXLARK_APP_ID=${HEXLARK_APP_ID}"
-    "HEXLARK_HOMEPAGE=${HEXLARK_HOMEPAGE}")
+    "HEXLARK_HOMEPAGE=${HEXLARK_HOMEPAGE}" "HEXLARK_DESIGN_PIXELS=${HEXLARK_DESIGN_PIXELS}")
 function(hexlark_add_pytest name file)
     cmake_parse_arguments(PARSE_ARGV 2 ARG "" "" "TOOLS;LABELS;ENVIRONMENT;PYTEST")
     set(found ${HEXLARK_PYTHON})

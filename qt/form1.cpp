@@ -35,6 +35,9 @@ constexpr std::array kIconSizes{16, 24, 32, 48, 64};
 // The labels' and buttons' font: Qt's default follows the desktop's, which
 // the fixed layout would not hold.
 constexpr design::FontDesign kControlFont{.family = "DejaVu Sans", .points = 8};
+// Every text stands centred in its control; a label's is drawn straight
+// onto what lies behind it, as QLabel draws without a background of its own.
+constexpr Qt::Alignment kCentred = Qt::AlignHCenter | Qt::AlignVCenter;
 
 QColor toQColor(design::ColourValue value)
 {
@@ -116,6 +119,34 @@ void applyDesign(QWidget &widget, const design::ControlDesign &control, int dpi)
     }
 }
 
+QLabel *makeLabel(const QString &caption, QWidget &parent)
+{
+    auto *label = new QLabel(caption, &parent);
+    label->setAlignment(kCentred);
+    label->setFocusPolicy(Qt::NoFocus);
+    return label;
+}
+
+// Enter and Escape belong to no button; Enter clicks the one that has the focus.
+QPushButton *makeButton(const QString &caption, QWidget &parent, EnterClicksButton &enterClicks)
+{
+    auto *button = new QPushButton(caption, &parent);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    button->installEventFilter(&enterClicks);
+    return button;
+}
+
+// Tab goes round the controls that take the focus in the order given; the
+// first has it to begin with.
+void chainFocus(const std::vector<QWidget *> &focusChain)
+{
+    for (std::size_t i = 1; i < focusChain.size(); ++i) {
+        QWidget::setTabOrder(focusChain[i - 1], focusChain[i]);
+    }
+    focusChain.front()->setFocus();
+}
+
 } // namespace
 
 Form1::Form1(const Platform &platform, QWidget *parent) : QWidget(parent)
@@ -133,6 +164,22 @@ Form1::~Form1() = default;
 
 void Form1::buildFromDesign()
 {
+    designWindow();
+    auto *enterClicks = new EnterClicksButton(this);
+    std::vector<QWidget *> focusChain;
+    for (const design::ControlDesign *control : design::controlsInTabOrder()) {
+        QWidget *widget = createControl(*control, *enterClicks);
+        applyDesign(*widget, *control, m_dpi);
+        if (widget->focusPolicy() != Qt::NoFocus) {
+            focusChain.push_back(widget);
+        }
+    }
+    chainFocus(focusChain);
+    centreOnScreen();
+}
+
+void Form1::designWindow()
+{
     setObjectName(toQString(design::kForm1.name));
     setWindowTitle(toQString(design::kForm1.title));
     setWindowIcon(programIcon());
@@ -143,57 +190,30 @@ void Form1::buildFromDesign()
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
+}
 
-    auto *enterClicks = new EnterClicksButton(this);
-    std::vector<QWidget *> focusChain;
-    // Every text stands centred in its control; a label's is drawn straight
-    // onto what lies behind it, as QLabel draws without a background of its own.
-    constexpr Qt::Alignment kCentred = Qt::AlignHCenter | Qt::AlignVCenter;
-    for (const design::ControlDesign *control : design::controlsInTabOrder()) {
-        const QString caption = toQString(control->caption);
-        QWidget *widget = nullptr;
-        switch (control->kind) {
-        case design::ControlKind::Label: {
-            auto *label = new QLabel(caption, this);
-            label->setAlignment(kCentred);
-            label->setFocusPolicy(Qt::NoFocus);
-            widget = label;
-            break;
-        }
-        case design::ControlKind::TextBox: {
-            m_text1 = new QLineEdit(caption, this);
-            m_text1->setAlignment(kCentred);
-            widget = m_text1;
-            break;
-        }
-        case design::ControlKind::PushButton: {
-            auto *button = new QPushButton(caption, this);
-            // Enter and Escape belong to no button; Enter clicks the one
-            // that has the focus.
-            button->setAutoDefault(false);
-            button->setDefault(false);
-            button->installEventFilter(enterClicks);
-            connect(button, &QPushButton::clicked, this, [this, button, name = control->name] {
-                // Clicked by its access key too, a button takes the focus, as
-                // a mouse click gives it: a screen reader then says where it is.
-                button->setFocus(Qt::ShortcutFocusReason);
-                m_handlers->click(name);
-            });
-            widget = button;
-            break;
-        }
-        }
-        applyDesign(*widget, *control, m_dpi);
-        if (widget->focusPolicy() != Qt::NoFocus) {
-            focusChain.push_back(widget);
-        }
+QWidget *Form1::createControl(const design::ControlDesign &control, EnterClicksButton &enterClicks)
+{
+    const QString caption = toQString(control.caption);
+    switch (control.kind) {
+    case design::ControlKind::Label:
+        return makeLabel(caption, *this);
+    case design::ControlKind::TextBox:
+        m_text1 = new QLineEdit(caption, this);
+        m_text1->setAlignment(kCentred);
+        return m_text1;
+    case design::ControlKind::PushButton: {
+        QPushButton *button = makeButton(caption, *this, enterClicks);
+        connect(button, &QPushButton::clicked, this, [this, button, name = control.name] {
+            // Clicked by its access key too, a button takes the focus, as
+            // a mouse click gives it: a screen reader then says where it is.
+            button->setFocus(Qt::ShortcutFocusReason);
+            m_handlers->click(name);
+        });
+        return button;
     }
-    for (std::size_t i = 1; i < focusChain.size(); ++i) {
-        QWidget::setTabOrder(focusChain[i - 1], focusChain[i]);
     }
-    focusChain.front()->setFocus();
-
-    centreOnScreen();
+    return nullptr;
 }
 
 // The frame is unknown until a window manager has drawn it: the window is

@@ -8,10 +8,14 @@ class QLineEdit;
 
 namespace hexlark {
 
+class EnterClicksButton;
 class Form1Handlers;
 class QtScreenReader;
 class QtTextBox;
 struct Platform;
+namespace design {
+struct ControlDesign;
+}
 
 // The program's one window: the generated address, and buttons to generate a
 // new one, copy it and read who made the program.
@@ -28,7 +32,10 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // The window and its controls as the design table has them.
     void buildFromDesign();
+    void designWindow();
+    QWidget *createControl(const design::ControlDesign &control, EnterClicksButton &enterClicks);
     void centreOnScreen();
 
     QLineEdit *m_text1 = nullptr;

@@ -3,7 +3,7 @@
 #include "clock.h"
 #include "error_path.h"
 #include "form1.h"
-#include "form1_handlers.h"
+#include "platform.h"
 #include "qt_platform.h"
 #include "random_source.h"
 #include "toolkit_messages.h"

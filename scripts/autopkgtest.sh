@@ -24,6 +24,9 @@ release="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
 [ -n "$release" ] || fail "/etc/os-release names no Debian release to make the testbed of"
 # The package and the source it was built from, in $work/tree.
 deb="$(bash "$root/scripts/build-deb.sh" "$work" | tail -n 1)"
+# The design's pixels the smoke test clicks and crops by, as the build wrote them.
+[ -f "${HEXLARK_DESIGN_PIXELS:-}" ] || fail "HEXLARK_DESIGN_PIXELS names no file of the build's (run it with ctest --preset testbed)"
+cp "$HEXLARK_DESIGN_PIXELS" "$work/tree/tests/design_pixels.json"
 rm -rf "$work/testbed" "$work/summary"
 # With this system's leave, if any, to use a Release file past its Valid-Until
 # (a testing mirror's lasts about a week).

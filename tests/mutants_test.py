@@ -1,7 +1,7 @@
 """The mutation catalogue (mutants.json) still applies to the code: every entry
 names a file that exists and text that stands in it exactly once, under an id
 of its own, so a change that moves or rewrites a line shows which slips to
-write again."""
+write again (tests/README.md says how)."""
 import collections
 import json
 import os
@@ -11,8 +11,12 @@ CATALOGUE = json.load(open(f"{SOURCE}/tests/mutants.json", encoding="utf-8"))
 
 
 def test_every_entry_applies_once():
-    def found(entry):
+    def fault(entry):
         path = f"{SOURCE}/{entry['file']}"
-        return os.path.isfile(path) and open(path, encoding="utf-8").read().count(entry["old"])
-    assert [entry["id"] for entry in CATALOGUE if found(entry) != 1] == []
+        if not os.path.isfile(path):
+            return f"{entry['id']}: there is no {entry['file']}"
+        found = open(path, encoding="utf-8").read().count(entry["old"])
+        return found != 1 and f"{entry['id']}: {entry['file']} holds {found} times, not once, the text\n{entry['old']}"
+    stale = [fault(entry) for entry in CATALOGUE if fault(entry)]
+    assert not stale, "\n\n".join(stale)
     assert [i for i, n in collections.Counter(e["id"] for e in CATALOGUE).items() if n > 1] == []

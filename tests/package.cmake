@@ -29,5 +29,6 @@ hexlark_require_tool(HEXLARK_AUTOPKGTEST autopkgtest PACKAGE autopkgtest FOR deb
 if(HEXLARK_MMDEBSTRAP AND HEXLARK_AUTOPKGTEST)
     add_test(NAME debian_testbed_test COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/autopkgtest.sh
              ${CMAKE_CURRENT_BINARY_DIR}/autopkgtest)
-    set_tests_properties(debian_testbed_test PROPERTIES LABELS testbed TIMEOUT 1800 PROCESSORS 2)
+    set_tests_properties(debian_testbed_test PROPERTIES LABELS testbed TIMEOUT 1800 PROCESSORS 2
+                         ENVIRONMENT "HEXLARK_DESIGN_PIXELS=${HEXLARK_DESIGN_PIXELS}")
 endif()

@@ -1,31 +1,15 @@
 #pragma once
 
 #include "patient_clipboard.h"
+#include "platform.h"
 
 #include <string>
 #include <string_view>
 
 namespace hexlark {
 
-class Clipboard;
-class ErrorPath;
-class MessageBox;
-class Pause;
-class RandomSource;
 class ScreenReader;
 class TextBox;
-
-// What each edition's entry makes of its platform and hands to its window:
-// the operations that come with the desktop rather than with the window's
-// own controls.
-struct Platform
-{
-    RandomSource &random;
-    Clipboard &clipboard;
-    Pause &pause;
-    MessageBox &messages;
-    ErrorPath &errors;
-};
 
 // What the window does, whatever toolkit draws it: the load handler of Form1
 // and the click handlers of its three buttons.

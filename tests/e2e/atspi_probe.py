@@ -1,5 +1,5 @@
 """What a screen reader reads of Hexlark's window over AT-SPI, printed as JSON:
-    atspi_probe.py PID           the window's roles, descriptions, states and the address;
+    atspi_probe.py PID           the window's roles, descriptions, box states and the address;
     atspi_probe.py PID ask       the same, after asking the address box every text
                                  question it can, and the answers at each offset."""
 import itertools
@@ -13,22 +13,17 @@ from harness import wait_for
 
 
 def probe(pid, ask):
-    def window():
-        for application in pyatspi.Registry.getDesktop(0):
-            if application is not None and application.get_process_id() == pid:
-                return next((w for w in application if w is not None and w.name == "Hexlark"), None)
-        return None
-
-    top = wait_for(window, "the window in the accessibility tree")
+    top = wait_for(lambda: next((w for app in pyatspi.Registry.getDesktop(0) if app is not None and app.get_process_id()
+                                 == pid for w in app if w is not None and w.name == "Hexlark"), None),
+                   "the window in the accessibility tree")
     nodes = {node.name: node for node in pyatspi.findAllDescendants(top, lambda node: node.name)}
     nodes["Hexlark"] = top
     box = nodes["MAC address"].queryText()
     offsets = []
     if ask:  # every question must be answered, none may hang the program
         Atspi.set_timeout(3000, 10000)
-        questions = [(getattr(box, name), 7) for name in (
-            "getTextAtOffset", "getTextBeforeOffset", "getTextAfterOffset")]
-        questions.append((lambda o, g: Atspi.Text.get_string_at_offset(nodes["MAC address"], o, g), 5))
+        questions = [(getattr(box, f"getText{name}Offset"), 7) for name in ("At", "Before", "After")] + [
+            (lambda o, g: Atspi.Text.get_string_at_offset(nodes["MAC address"], o, g), 5)]
         for (question, kinds), offset in itertools.product(questions, range(18)):
             for kind in range(kinds):
                 try:
@@ -36,16 +31,12 @@ def probe(pid, ask):
                 except GLib.GError as error:
                     if "reply" in str(error).lower():
                         sys.exit(f"no answer at {offset}, {kind}: {error}")
-        offsets = [[box.getTextAtOffset(offset, kind)[0] for kind in (
-            pyatspi.TEXT_BOUNDARY_CHAR, pyatspi.TEXT_BOUNDARY_WORD_START,
-            pyatspi.TEXT_BOUNDARY_LINE_START)] for offset in range(18)]
+        offsets = [[box.getTextAtOffset(offset, kind)[0] for kind in (pyatspi.TEXT_BOUNDARY_CHAR,
+                    pyatspi.TEXT_BOUNDARY_WORD_START, pyatspi.TEXT_BOUNDARY_LINE_START)] for offset in range(18)]
     print(json.dumps({"text": box.getText(0, -1), "offsets": offsets,
                       "roles": {name: int(node.getRole()) for name, node in nodes.items()},
                       "descriptions": {name: node.description for name, node in nodes.items() if node != top},
-                      "box states": [pyatspi.stateToString(s)
-                                     for s in nodes["MAC address"].getState().getStates()],
-                      "default buttons": [name for name, node in nodes.items()
-                                          if node.getState().contains(pyatspi.STATE_IS_DEFAULT)]}))
+                      "box states": [pyatspi.stateToString(s) for s in nodes["MAC address"].getState().getStates()]}))
 
 
 if __name__ == "__main__":

@@ -44,17 +44,20 @@ Helpers:
   x.property(window, name)    a window's (or x.xlib's root's) property, or None.
   x.server, x.xlib            the Xvfb process, and python3-xlib's Display on it.
   colour_faults(image)        [] when a picture of the client area, at any scale,
-                              shows the window's colours (see COLOUR_CHECKS).
+                              shows the window's colours (see colour_checks).
   text_faults(image, ratio=1) [] when each text of the picture (scaled by ratio)
                               stands whole in its box, the address centred in its
-                              own (see TEXT_BOXES).
+                              own (see TEXT_INSETS).
   default_buttons(image)      [] when no button of the picture wears a default's frame.
   ADDRESS                     the shape of one address, as exact bytes.
   VERSION, APP_ID, HOMEPAGE   the build's values (None where there is no build).
-  CLIENT, BOXES, CENTRES, DESCRIPTIONS  the design's values the tests name.
+  CLIENT, PICTURE, BOXES, KINDS, CENTRES  the design's pixels, by accessible name.
+  description_faults(told)    [] when each control (accessible name: description)
+                              has a description, and one of its own.
 """
 import collections
 import io
+import json
 import os
 import re
 import shutil
@@ -71,18 +74,14 @@ ADDRESS = re.compile(rb"[0-9A-F]{2}(-[0-9A-F]{2}){5}")
 # What the build knows of the program, handed on by CTest (cmake/pytest.cmake);
 # the as-installed tests have no build, and need none of it.
 VERSION, APP_ID, HOMEPAGE = (os.environ.get(f"HEXLARK_{name}") for name in ("VERSION", "APP_ID", "HOMEPAGE"))
-# The window as designed, at 96 dpi: its client area, and the box of each
-# control a test clicks (left, top, width, height). The unit test checks the
-# same layout on its own (form1_test.cpp).
-CLIENT = (273, 163)
-BOXES = {"Text1": (40, 82, 186, 26), "Generate": (16, 120, 73, 23), "Copy": (88, 120, 73, 23),
-         "About": (160, 120, 73, 23)}
+# The design in pixels at 96 dpi, as the build writes it from the design table
+# (tests/design_pixels.cpp): where the tests click and what they crop. The layout
+# itself is checked by form1_test alone.
+DESIGN = json.load(open(os.environ["HEXLARK_DESIGN_PIXELS"], encoding="utf-8"))
+CLIENT, PICTURE = tuple(DESIGN["client"]), tuple(DESIGN["picture"])
+BOXES = {name: tuple(control["box"]) for name, control in DESIGN["controls"].items()}
+KINDS = {name: control["kind"] for name, control in DESIGN["controls"].items()}
 CENTRES = {name: (left + width // 2, top + height // 2) for name, (left, top, width, height) in BOXES.items()}
-# What a screen reader is told of each control beyond its text, by name.
-DESCRIPTIONS = {"Vorrel": "The maker of Hexlark", "Web address": "The maker's web address",
-                "MAC address": "The generated MAC address, read-only",
-                "Generate": "Generates a new random MAC address",
-                "Copy": "Copies the MAC address to the clipboard", "About": "Shows who made Hexlark"}
 App = collections.namedtuple("App", "proc window log")
 MODIFIERS = {"alt": "Alt_L", "ctrl": "Control_L", "shift": "Shift_L"}
 
@@ -99,13 +98,11 @@ def run(cmd, timeout=10, env=None, check=True, **kwargs):
 
 def wait_for(probe, what, timeout=20):
     deadline = time.monotonic() + timeout
-    while True:
-        found = probe()
-        if found:
-            return found
+    while not (found := probe()):
         if time.monotonic() > deadline:
             pytest.fail(f"{what}: not within {timeout} s")
         time.sleep(0.05)
+    return found
 
 
 def stop(proc):
@@ -149,8 +146,7 @@ class XSession:
         self.env.update(DISPLAY=self.display, XDG_RUNTIME_DIR=f"{self.tmp}/runtime",
                         HOME=f"{self.tmp}/home", XDG_CACHE_HOME=f"{self.tmp}/cache",
                         XDG_CONFIG_HOME=f"{self.tmp}/config", XDG_DATA_HOME=f"{self.tmp}/data")
-        bus = self.start(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
-                         stdout=subprocess.PIPE)
+        bus = self.start(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE)
         self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
         self.xlib = display.Display(self.display)
         if wm == "openbox":
@@ -166,8 +162,7 @@ class XSession:
     def start(self, cmd, env=None, name=None, **kwargs):
         name = name or os.path.basename(cmd[0])
         kwargs.setdefault("stdout", open(f"{self.tmp}/{name}.log", "ab"))
-        proc = subprocess.Popen(cmd, env=env or self.env, stderr=open(f"{self.tmp}/{name}.err", "ab"),
-                                **kwargs)
+        proc = subprocess.Popen(cmd, env=env or self.env, stderr=open(f"{self.tmp}/{name}.err", "ab"), **kwargs)
         proc.log = f"{self.tmp}/{name}.err"
         self.procs.append(proc)
         return proc
@@ -195,8 +190,8 @@ class XSession:
         return App(proc, found[0].decode(), proc.log)
 
     def windows(self, title):
-        return run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"], env=self.env,
-                   check=False).stdout.decode().split()
+        search = ["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"]
+        return run(search, env=self.env, check=False).stdout.decode().split()
 
     def find(self, title):
         return wait_for(lambda: self.windows(title), f"a window named {title}", 30)[0]
@@ -207,8 +202,7 @@ class XSession:
             run(["xdotool", "key", "--clearmodifiers", "--delay", str(delay), *chords], env=self.env)
             return
         for chord in chords:
-            codes = [self.keycodes[XK.string_to_keysym(MODIFIERS.get(key, key))]
-                     for key in chord.split("+")]
+            codes = [self.keycodes[XK.string_to_keysym(MODIFIERS.get(key, key))] for key in chord.split("+")]
             for event, order in ((X.KeyPress, codes), (X.KeyRelease, codes[::-1])):
                 for code in order:
                     xtest.fake_input(self.xlib, event, code)
@@ -223,8 +217,7 @@ class XSession:
 
     def click(self, window, left, top=None):
         left, top = CENTRES[left] if top is None else (left, top)
-        run(["xdotool", "mousemove", "--window", window, str(left), str(top), "click", "1"],
-            env=self.env)
+        run(["xdotool", "mousemove", "--window", window, str(left), str(top), "click", "1"], env=self.env)
 
     def clipboard(self):
         got = run(["xclip", "-o", "-selection", "clipboard"], env=self.env, check=False)
@@ -232,8 +225,7 @@ class XSession:
 
     def copied(self, window, *chords):
         marker = b"text from another program"
-        claim = self.start(["xclip", "-quiet", "-i", "-selection", "clipboard"],
-                           stdin=subprocess.PIPE)
+        claim = self.start(["xclip", "-quiet", "-i", "-selection", "clipboard"], stdin=subprocess.PIPE)
         claim.stdin.write(marker)
         claim.stdin.close()
         wait_for(lambda: self.clipboard() == marker, "another program owns the clipboard")
@@ -326,25 +318,46 @@ SCREEN_COLOURS = {
     "black or green": lambda r, g, b: max(r, g, b) <= 16 or g > max(r, b),  # and the two blended
     "dark": lambda r, g, b: max(r, g, b) <= 110,
 }
-# Regions of the client area at 1x (left, top, right, bottom exclusive), what
-# colour to count there, and how many such pixels it must have; None: all.
-COLOUR_CHECKS = [
-    ("right column is black", (272, 0, 273, 163), "black", None),
-    ("strip left of the buttons is black", (0, 136, 16, 163), "black", None),
-    ("strip under the buttons is black", (0, 144, 273, 163), "black", None),
-    ("Vorrel is green", (8, 40, 257, 56), "green", 50),
-    ("the web address is green", (8, 57, 257, 73), "green", 300),
-    ("no box behind the labels", (0, 40, 273, 74), "black or green", None),
-    ("heading letters are bright green", (7, 7, 270, 33), "green", 2000),
-    ("heading has a light grey underside", (7, 33, 270, 35), "grey", 120),
-]
+
+
+def inset(box, across, down):
+    left, top, width, height = box
+    return left + across, top + down, width - 2 * across, height - 2 * down
+
+
+def edges(box):
+    left, top, width, height = box
+    return left, top, left + width, top + height
+
+
+def buttons():
+    """The box round every button."""
+    found = [edges(box) for name, box in BOXES.items() if KINDS[name] == "button"]
+    return tuple(f(column) for f, column in zip((min, min, max, max), zip(*found)))
+
+
+def colour_checks():
+    """Regions of the client area at 1x (left, top, right, bottom exclusive), what
+    colour to count there, and how many such pixels it must have; None: all."""
+    (width, height), vorrel, web = CLIENT, BOXES["Vorrel"], BOXES["Web address"]
+    return [
+        ("right column is black", (PICTURE[0], 0, width, height), "black", None),
+        ("strip left of the buttons is black", (0, PICTURE[1] + 1, buttons()[0], height), "black", None),
+        ("strip under the buttons is black", (0, buttons()[3] + 1, width, height), "black", None),
+        ("Vorrel is green", edges(inset(vorrel, 0, 1)), "green", 50),
+        ("the web address is green", edges(inset(web, 0, 1)), "green", 300),
+        ("no box behind the labels", (0, vorrel[1], width, edges(web)[3] + 1), "black or green", None),
+        # Where the heading picture's lettering stands.
+        ("heading letters are bright green", (7, 7, 270, 33), "green", 2000),
+        ("heading has a light grey underside", (7, 33, 270, 35), "grey", 120),
+    ]
 
 
 def colour_faults(image):
     if image.size != CLIENT:
         image = image.resize(CLIENT, Image.BOX)
     faults = []
-    for name, box, colour, least in COLOUR_CHECKS:
+    for name, box, colour, least in colour_checks():
         pixels = list(image.crop(box).getdata())
         ok = sum(SCREEN_COLOURS[colour](*p) for p in pixels)
         if ok < (len(pixels) if least is None else least):
@@ -352,22 +365,22 @@ def colour_faults(image):
     return faults
 
 
-# Boxes of the client area at 96 dpi (left, top, width, height) and what draws
-# in them: green lettering on black, dark text on the light box and button faces.
-TEXT_BOXES = [("Vorrel", (8, 40, 249, 16), "green"), ("web address", (8, 57, 249, 16), "green"),
-              ("address", (43, 85, 180, 20), "dark"), ("Generate", (18, 123, 69, 17), "dark"),
-              ("Copy", (90, 123, 69, 17), "dark"), ("About", (162, 123, 69, 17), "dark")]
+# Where each kind of control draws its text, inside its frame (and a label off
+# the row it shares with the next), and in what: green lettering on black, dark
+# text on the light box and button faces.
+TEXT_INSETS = {"label": ((0, 1), "green"), "text box": ((3, 3), "dark"), "button": ((2, 3), "dark")}
 
 
 def text_faults(image, ratio=1):
     faults = []
-    for name, box, ink in TEXT_BOXES:
-        left, top, width, height = (round(v * ratio) for v in box)
+    for name, box in BOXES.items():
+        (across, down), ink = TEXT_INSETS[KINDS[name]]
+        left, top, width, height = (round(v * ratio) for v in inset(box, across, down))
         inked = SCREEN_COLOURS[ink]
         columns = [i for i in range(left, left + width)
                    if any(inked(*image.getpixel((i, j))) for j in range(top, top + height))]
         margins = columns and (columns[0] - left, left + width - 1 - columns[-1])
-        if not columns or min(margins) < 1 or name == "address" and abs(
+        if not columns or min(margins) < 1 or KINDS[name] == "text box" and abs(
                 margins[0] - margins[1]) > 4 * ratio:  # side bearings of the end glyphs
             faults.append(f"{name}: drawn over x {columns[:1]} to {columns[-1:]} of {left}, {width}")
     return faults
@@ -377,4 +390,8 @@ def default_buttons(image):
     """The blue pixels of the buttons in a picture of the client area at 96 dpi: a
     default button wears a blue frame, and no button may while the address box has
     the focus."""
-    return [p for p in image.crop((16, 120, 233, 143)).getdata() if p[2] > p[0] + 40]
+    return [p for p in image.crop(buttons()).getdata() if p[2] > p[0] + 40]
+
+
+def description_faults(told):
+    return [name for name in BOXES if not told.get(name) or list(told.values()).count(told[name]) > 1]

@@ -17,7 +17,7 @@ def test_copied_address_outlives_program_with_a_clipboard_manager(x):
 
 def test_copy_outlasts_another_program_taking_the_clipboard(x):
     app = x.hexlark()
-    x.click(app.window, "Text1")
+    x.click(app.window, "MAC address")
     shown = x.copied(app.window, "ctrl+a", "ctrl+c")
     taker = x.start(["sh", "-c", "while :; do printf busy | xclip -i -selection clipboard; "
                      "sleep 0.05; done"], name="taker")

@@ -11,8 +11,8 @@ BUILD = os.environ.get("HEXLARK_BUILD_DIR", "")
 
 
 def test_desktop_entry_and_appstream_record_are_valid():
-    assert run(["desktop-file-validate", f"{BUILD}/resources/{APP_ID}.desktop"]).stdout == b""  # hints fail too
-    record = f"{BUILD}/resources/{APP_ID}.metainfo.xml"
+    assert run(["desktop-file-validate", f"{BUILD}/qt/desktop/{APP_ID}.desktop"]).stdout == b""  # hints fail too
+    record = f"{BUILD}/qt/desktop/{APP_ID}.metainfo.xml"
     notes = run(["appstreamcli", "validate", "--no-net", "--pedantic", record]).stdout
     # All but these fail: the id's capitals, a <developer> that AppStream before
     # 1.0 (Debian 12's) does not know yet, and the homepage's http.

@@ -64,7 +64,7 @@ class Wine:
         # through XTEST (layout()) come soon enough after it to meet that.
         self.run("xdotool", "windowactivate", "--sync", self.window)
         time.sleep(SETTLE)
-        self.x.click(self.window, "Text1")
+        self.x.click(self.window, "MAC address")
         self.keys("ctrl+a", "shift+Left", "ctrl+c")
         return wait_for(lambda: (lambda held: held and len(held) == 16 and held)(self.x.clipboard()),
                         "part of the address on the clipboard")

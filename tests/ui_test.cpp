@@ -6,9 +6,14 @@
 #include "random_source.h"
 #include "screen_reader.h"
 #include "text_box.h"
+#include "window_placement.h"
 
 #include <QHash>
+#include <QList>
 #include <QObject>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QTest>
 
@@ -16,6 +21,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 using namespace hexlark;
 
@@ -85,7 +91,8 @@ struct FakeClipboard final : Clipboard
 
 } // namespace
 
-class HandlersTest : public QObject
+// What the window does and where it opens, whatever toolkit draws it.
+class UiTest : public QObject
 {
     Q_OBJECT
 
@@ -95,40 +102,28 @@ private slots:
         QTest::addColumn<QString>("failing");
         QTest::addColumn<QString>("clicks");
         QTest::addColumn<QString>("log");
-        // One row a line or two, as the table reads.
+        // One row a line, as the table reads.
         // clang-format off
         const QString first = "lock set:01-23-45-67-89-AB ";
+        const QString generated = "set:CD-EF-01-23-45-67 tell:CD-EF-01-23-45-67 ";
+        const QString about = "box:Hexlark v1.0, by Quillmoth|About ";
         QTest::newRow("load") << "" << "" << first;
-        QTest::newRow("generate") << "" << "G"
-                                  << first + "set:CD-EF-01-23-45-67 tell:CD-EF-01-23-45-67 ";
+        QTest::newRow("generate") << "" << "G" << first + generated;
         QTest::newRow("a label takes no click") << "" << "L" << first;
-        QTest::newRow("generate then copy")
-            << "" << "GC" << first + "set:CD-EF-01-23-45-67 tell:CD-EF-01-23-45-67 clear "
-                                     "copy:CD-EF-01-23-45-67 ";
-        QTest::newRow("about") << "" << "A" << first + "box:Hexlark v1.0, by Quillmoth|About ";
-        QTest::newRow("click while the box is up")
-            << "" << "B" << first + "box:Hexlark v1.0, by Quillmoth|About ";
-        QTest::newRow("lock fails") << "lock" << "GC" << "lock! FAIL(cannot make the address box "
-                                                         "read-only) ";
-        QTest::newRow("show fails") << "set" << "GCA"
-                                    << "lock set:01-23-45-67-89-AB! FAIL(cannot show the new "
-                                       "address) ";
-        QTest::newRow("show fails later") << "set" << "!GG"
-                                          << first + "set:CD-EF-01-23-45-67! FAIL(cannot show the "
-                                                     "new address) ";
+        QTest::newRow("generate then copy") << "" << "GC" << first + generated + "clear copy:CD-EF-01-23-45-67 ";
+        QTest::newRow("about") << "" << "A" << first + about;
+        QTest::newRow("click while the box is up") << "" << "B" << first + about;
+        QTest::newRow("lock fails") << "lock" << "GC" << "lock! FAIL(cannot make the address box read-only) ";
+        QTest::newRow("show fails") << "set" << "GCA" << "lock set:01-23-45-67-89-AB! FAIL(cannot show the new address) ";
+        QTest::newRow("show fails later") << "set" << "!GG" << first + "set:CD-EF-01-23-45-67! FAIL(cannot show the new address) ";
         // The clipboard is tried again every 20 ms for a second.
         const QString busy = QString("clear! wait20 ").repeated(50) + "clear!";
         const QString copyBusy = QString("copy:01-23-45-67-89-AB! wait20 ").repeated(50);
-        QTest::newRow("clear fails") << "clear" << "CGC"
-                                     << first + busy + " FAIL(cannot clear the clipboard) ";
-        QTest::newRow("copy busy till the last try") << "copy*50" << "C"
-            << first + "clear " + copyBusy + "copy:01-23-45-67-89-AB ";
-        QTest::newRow("copy fails") << "copy" << "CG"
-            << first + "clear " + copyBusy + "copy:01-23-45-67-89-AB! FAIL(cannot put the "
-                                             "address on the clipboard) ";
+        QTest::newRow("clear fails") << "clear" << "CGC" << first + busy + " FAIL(cannot clear the clipboard) ";
+        QTest::newRow("copy busy till the last try") << "copy*50" << "C" << first + "clear " + copyBusy + "copy:01-23-45-67-89-AB ";
+        QTest::newRow("copy fails") << "copy" << "CG" << first + "clear " + copyBusy + "copy:01-23-45-67-89-AB! FAIL(cannot put the address on the clipboard) ";
         QTest::newRow("exception") << "draw" << "GCA" << "lock FAIL(no entropy) ";
-        QTest::newRow("exception of no standard type")
-            << "throw" << "G" << "lock FAIL(the program stopped on an unexpected error) ";
+        QTest::newRow("exception of no standard type") << "throw" << "G" << "lock FAIL(the program stopped on an unexpected error) ";
         // clang-format on
     }
     void handlers()
@@ -165,7 +160,41 @@ private slots:
         }
         QCOMPARE(QString::fromStdString(desktop.log), log);
     }
+
+    // Where the window's frame opens, from the monitors' work areas and the frame's size.
+    void placement_data()
+    {
+        QTest::addColumn<QList<QRect>>("areas");
+        QTest::addColumn<int>("primary");
+        QTest::addColumn<QSize>("frame");
+        QTest::addColumn<QPoint>("at");
+        const QRect left(0, 0, 1920, 1080);
+        const QRect right(1920, 0, 1920, 1080);
+        // clang-format off
+        QTest::newRow("fits: centred") << QList{QRect(0, 0, 1024, 768)} << 0 << QSize(279, 190) << QPoint(372, 289);
+        QTest::newRow("centred under a top panel") << QList{QRect(0, 30, 1024, 738)} << 0 << QSize(279, 190) << QPoint(372, 304);
+        QTest::newRow("on the primary, on the right") << QList{left, right} << 1 << QSize(279, 190) << QPoint(2740, 445);
+        QTest::newRow("primary right of one at negative x") << QList{QRect(-1280, -200, 1280, 1024), left} << 1 << QSize(279, 190) << QPoint(820, 445);
+        QTest::newRow("none primary: the first") << QList{right, left} << -1 << QSize(279, 190) << QPoint(2740, 445);
+        QTest::newRow("larger: top-left on the area") << QList{QRect(0, 0, 1024, 768)} << 0 << QSize(1371, 845) << QPoint(0, 0);
+        QTest::newRow("larger, under a panel, on the right") << QList{left, QRect(1920, 30, 1280, 994)} << 1 << QSize(1371, 845) << QPoint(1920, 104);
+        // clang-format on
+    }
+    void placement()
+    {
+        QFETCH(QList<QRect>, areas);
+        QFETCH(int, primary);
+        QFETCH(QSize, frame);
+        QFETCH(QPoint, at);
+        std::vector<Monitor> monitors;
+        for (const QRect &area : areas) {
+            monitors.push_back({{area.x(), area.y(), area.width(), area.height()},
+                                static_cast<int>(monitors.size()) == primary});
+        }
+        const ScreenPoint placed = framePosition(monitors, frame.width(), frame.height());
+        QCOMPARE(QPoint(placed.left, placed.top), at);
+    }
 };
 
-QTEST_APPLESS_MAIN(HandlersTest)
-#include "handlers_test.moc"
+QTEST_APPLESS_MAIN(UiTest)
+#include "ui_test.moc"
