@@ -24,8 +24,18 @@ release="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
 [ -n "$release" ] || fail "/etc/os-release names no Debian release to make the testbed of"
 # The package and the source it was built from, in $work/tree.
 deb="$(bash "$root/scripts/build-deb.sh" "$work" | tail -n 1)"
-# The design's pixels the smoke test clicks and crops by, as the build wrote them.
-[ -f "${HEXLARK_DESIGN_PIXELS:-}" ] || fail "HEXLARK_DESIGN_PIXELS names no file of the build's (run it with ctest --preset testbed)"
+# The design's pixels the smoke test clicks and crops by, as a build of this
+# tree writes them: the test build's (ctest --preset testbed), or one made here.
+pixels() {
+    cmake -S "$work/tree" -B "$work/pixels" -DHEXLARK_WINDOWS_EDITION=OFF -DHEXLARK_BUILD_BENCHMARKS=OFF &&
+        cmake --build "$work/pixels" --target design_pixels_json
+}
+if [ -z "${HEXLARK_DESIGN_PIXELS:-}" ]; then
+    rm -rf "$work/pixels"
+    step "Writing the design's pixels for the smoke test" pixels
+    HEXLARK_DESIGN_PIXELS="$work/pixels/tests/design_pixels.json"
+fi
+[ -f "$HEXLARK_DESIGN_PIXELS" ] || fail "no design's pixels at $HEXLARK_DESIGN_PIXELS"
 cp "$HEXLARK_DESIGN_PIXELS" "$work/tree/tests/design_pixels.json"
 rm -rf "$work/testbed" "$work/summary"
 # With this system's leave, if any, to use a Release file past its Valid-Until
