@@ -43,21 +43,24 @@ the reason
 No log here failed; its output is above (no log could be written at $HEXLARK_LOGS/no-log-here.log)"
 [ "$status" = 1 ] && [ "$said" = "$expected" ] || fails
 
-# A user who is not root, on a system without sudo, with copies of the
-# scripts that user can read.
-mkdir "$HEXLARK_LOGS/bin" "$HEXLARK_LOGS/scripts"
-for tool in bash dirname dpkg-query grep id; do
+# A user who is not root (a stand-in id), with no terminal, on a system
+# without sudo and with a sudo that would ask a password: installing is one
+# line, with the command that would do it, and nothing more.
+mkdir "$HEXLARK_LOGS/bin"
+for tool in bash dirname dpkg-query grep; do
     ln -s "$(command -v "$tool")" "$HEXLARK_LOGS/bin/"
 done
-cp "$1/scripts/packages.sh" "$1/scripts/step.sh" "$HEXLARK_LOGS/scripts"
-chmod -R a+rX "$HEXLARK_LOGS"
-said="$(cd / && setpriv --reuid=nobody --regid=nogroup --clear-groups env PATH="$HEXLARK_LOGS/bin" \
-    bash -c 'source "$1/scripts/packages.sh"; ensure_packages hexlark-none-such; echo "went on"' - \
-    "$HEXLARK_LOGS" 2>&1)"
-status=$?
-expected="Installing hexlark-none-such needs root or sudo; an administrator can run:\
- apt-get install --no-install-recommends hexlark-none-such"
-[ "$status" = 1 ] && [ "$said" = "$expected" ] || fails
+printf '#!/bin/sh\n[ "$1" = -u ] && echo 1000\n' >"$HEXLARK_LOGS/bin/id"
+printf '#!/bin/sh\necho "sudo: a password is required" >&2\nexit 1\n' >"$HEXLARK_LOGS/asking-sudo"
+chmod +x "$HEXLARK_LOGS/bin/id" "$HEXLARK_LOGS/asking-sudo"
+for sudo in none asking; do
+    [ "$sudo" = none ] || ln -s "$HEXLARK_LOGS/asking-sudo" "$HEXLARK_LOGS/bin/sudo"
+    said="$(setsid -w env PATH="$HEXLARK_LOGS/bin" bash -c \
+        'source "$1/scripts/packages.sh"; ensure_packages hexlark-none-such; echo "went on"' - "$1" 2>&1 </dev/null)"
+    status=$?
+    [ "$status" = 1 ] && [ "$(wc -l <<<"$said")" = 1 ] &&
+        [[ "$said" == *"apt-get install --no-install-recommends hexlark-none-such" ]] || fails
+done
 
 # Every script that takes a folder, given one that holds a file of the
 # user's and another tree's build, by its path or as ".": refused in one
