@@ -209,6 +209,7 @@ stop_all() {
 
 main() {
     local release status=0 checks=()
+    [ $# -gt 0 ] || set -- bookworm trixie testing
     for release in "$@"; do
         if [ -z "${RUNS_AS[$release]:-}" ]; then
             echo "check-releases.sh: $release is no release this guard knows (it knows ${!RUNS_AS[*]})" >&2
@@ -240,8 +241,5 @@ main() {
 }
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
-    if [ $# -eq 0 ]; then
-        set -- bookworm trixie testing
-    fi
     main "$@"
 fi

@@ -3,7 +3,8 @@
 # the script at once with status 1, after the end of its output (or what its
 # script has it show) and a line naming the step and where the whole of it
 # is, or, where no log can be written, its output and that line. Installing
-# without root or sudo is one line with the command that would do it; with no
+# without root or sudo is one line with the command that would do it, and so
+# is test.sh's testbed once every other step has run; with no
 # locale, what the scripts run has a UTF-8 one. A folder is taken only if
 # it is new, empty or the scripts' own.
 set -u
@@ -46,21 +47,35 @@ No log here failed; its output is above (no log could be written at $HEXLARK_LOG
 # A user who is not root (a stand-in id), with no terminal, on a system
 # without sudo and with a sudo that would ask a password: installing is one
 # line, with the command that would do it, and nothing more.
-mkdir "$HEXLARK_LOGS/bin"
+user="$HEXLARK_LOGS/user"
+mkdir "$HEXLARK_LOGS/bin" "$user"
 for tool in bash dirname dpkg-query grep; do
     ln -s "$(command -v "$tool")" "$HEXLARK_LOGS/bin/"
 done
-printf '#!/bin/sh\n[ "$1" = -u ] && echo 1000\n' >"$HEXLARK_LOGS/bin/id"
-printf '#!/bin/sh\necho "sudo: a password is required" >&2\nexit 1\n' >"$HEXLARK_LOGS/asking-sudo"
-chmod +x "$HEXLARK_LOGS/bin/id" "$HEXLARK_LOGS/asking-sudo"
+printf '#!/bin/sh\n[ "$1" = -u ] && echo 1000\n' >"$user/id"
+printf '#!/bin/sh\necho "sudo: a password is required" >&2\nexit 1\n' >"$user/sudo"
+chmod +x "$user/id" "$user/sudo"
+ln -s "$user/id" "$HEXLARK_LOGS/bin/"
 for sudo in none asking; do
-    [ "$sudo" = none ] || ln -s "$HEXLARK_LOGS/asking-sudo" "$HEXLARK_LOGS/bin/sudo"
+    [ "$sudo" = none ] || ln -s "$user/sudo" "$HEXLARK_LOGS/bin/"
     said="$(setsid -w env PATH="$HEXLARK_LOGS/bin" bash -c \
         'source "$1/scripts/packages.sh"; ensure_packages hexlark-none-such; echo "went on"' - "$1" 2>&1 </dev/null)"
     status=$?
     [ "$status" = 1 ] && [ "$(wc -l <<<"$said")" = 1 ] &&
         [[ "$said" == *"apt-get install --no-install-recommends hexlark-none-such" ]] || fails
 done
+# That user's test.sh, everything installed (stand-ins for CMake's builds and
+# tests, in a copy of the scripts): every preset it can run, then a line
+# naming the command that would run the rest, and a failure.
+for tool in cmake ctest; do
+    printf '#!/bin/sh\necho "%s $*" >>"%s/ran"\n' "$tool" "$HEXLARK_LOGS" >"$user/$tool"
+    chmod +x "$user/$tool"
+done
+cp -r "$1/scripts" "$user/"
+said="$(setsid -w env PATH="$user:$PATH" bash "$user/scripts/test.sh" 2>&1 </dev/null)"
+status=$?
+[ "$status" = 1 ] && [[ "$(tail -n 1 <<<"$said")" == *"bash scripts/autopkgtest.sh"* ]] &&
+    grep -q "ctest --preset asan" "$HEXLARK_LOGS/ran" && ! grep -q "preset testbed" "$HEXLARK_LOGS/ran" || fails
 
 # Every script that takes a folder, given one that holds a file of the
 # user's and another tree's build, by its path or as ".": refused in one
