@@ -60,7 +60,7 @@ bounded() {
 
 # make_root RELEASE FOLDER [MMDEBSTRAP OPTION...]
 make_root() {
-    bounded "$ROOT_TIME" mmdebstrap --quiet --variant=important --include=git,ca-certificates \
+    bounded "$ROOT_TIME" mmdebstrap --variant=important --include=git,ca-certificates \
         "${@:3}" "$1" "$2"
 }
 
