@@ -125,7 +125,7 @@ run_step() {
 # The lines run.sh is written to say, its own and its steps', read from the
 # scripts in FOLDER: a string's text up to its first expansion, or whole.
 said_only_its_lines() {
-    awk 'NR == FNR { i = index($0, "$"); if (i > 1) { start[substr($0, 1, i - 1)] } else if (!i) { whole[$0] }; next }
+    awk 'FILENAME == ARGV[1] { i = index($0, "$"); if (i > 1) { start[substr($0, 1, i - 1)] } else if (!i) { whole[$0] }; next }
          $0 in whole { next }
          { for (s in start) { if (index($0, s) == 1) { next } }; print }' \
         <(sed -n 's/.*\<\(echo\|step\) "\([^"]*\)".*/\2/p' "$1/scripts/run.sh" "$1/scripts/packages.sh") "$2"
