@@ -149,8 +149,7 @@ check() {
             else
                 false
             fi || {
-                tail -n 20 "$made"
-                echo "$release: no bare root could be made (does Debian's mirror answer?)"
+                echo "$release: no bare root could be made (does Debian's mirror answer?): $(grep -m 1 '^E: ' "$made")"
                 return 1
             }
         fi
