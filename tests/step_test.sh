@@ -76,6 +76,20 @@ said="$(setsid -w env PATH="$user:$PATH" bash "$user/scripts/test.sh" 2>&1 </dev
 status=$?
 [ "$status" = 1 ] && [[ "$(tail -n 1 <<<"$said")" == *"bash scripts/autopkgtest.sh"* ]] &&
     grep -q "ctest --preset asan" "$HEXLARK_LOGS/ran" && ! grep -q "preset testbed" "$HEXLARK_LOGS/ran" || fails
+# That user's autopkgtest.sh: with that sudo, one line and no folder made;
+# with one that asks nothing (stand-ins for the package's build and for
+# what must run as root, which fail unless run through sudo), it passes.
+said="$(setsid -w env PATH="$user:$PATH" bash "$user/scripts/autopkgtest.sh" "$user/testbed" 2>&1 </dev/null)"
+status=$?
+[ "$status" = 1 ] && [[ "$said" == *"bash scripts/autopkgtest.sh" ]] && ! [ -e "$user/testbed" ] || fails
+printf '#!/bin/sh\n[ "$1" != -n ] || shift\nAS_ROOT=yes exec "$@"\n' >"$user/sudo"
+printf '#!/bin/sh\nfor root; do :; done\n[ "$AS_ROOT" ] && mkdir "$root"\n' >"$user/mmdebstrap"
+printf '#!/bin/sh\nwhile [ "$1" != - ]; do shift; done\n[ "$AS_ROOT" ] && echo "hexlark PASS" >"$3"\n' >"$user/unshare"
+printf '#!/bin/sh\necho hexlark.deb\n' >"$user/scripts/build-deb.sh"
+chmod +x "$user/mmdebstrap" "$user/unshare"
+said="$(setsid -w env PATH="$user:$PATH" bash "$user/scripts/autopkgtest.sh" "$user/testbed" 2>&1 </dev/null)"
+status=$?
+[ "$status" = 0 ] || fails
 
 # Every script that takes a folder, given one that holds a file of the
 # user's and another tree's build, by its path or as ".": refused in one
