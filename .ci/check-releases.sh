@@ -144,7 +144,7 @@ check() {
         if ! make_root "$release" "$work/$release" "${options[@]}" >"$made" 2>&1; then
             if grep -q "Release file for .* is expired" "$made"; then
                 echo "$release: the mirror's Release file has expired; this root goes on without apt's date check"
-                rm -rf --one-file-system "$work/$release"
+                rm -rf --one-file-system "${work:?}/$release"
                 make_root "$release" "$work/$release" "${options[@]}" "${NO_DATE_CHECK[@]}" >"$made" 2>&1
             else
                 false
