@@ -35,7 +35,7 @@ declare -A RUNS_AS=([bookworm]=dev [trixie]=root [testing]=root)
 NO_SUDO_IN=trixie
 # Bounds that end a mirror that does not answer, or a step that hangs.
 ROOT_TIME=20m
-STEP_TIME=90m
+STEP_TIME=75m
 # What apt is told where the mirror's Release file has expired.
 NO_DATE_CHECK=(--aptopt='Acquire::Check-Valid-Until "false"')
 
