@@ -207,7 +207,7 @@ stop_all() {
 }
 
 main() {
-    local release status=0 checks=()
+    local release status=0 checks=() pid
     [ $# -gt 0 ] || set -- bookworm trixie testing
     for release in "$@"; do
         if [ -z "${RUNS_AS[$release]:-}" ]; then
@@ -224,8 +224,9 @@ main() {
         check "$release" &
         checks+=("$!")
     done
-    for release in "$@"; do
-        wait -n || status=1
+    # Each by its id: wait -n can miss one that ended before it was called.
+    for pid in "${checks[@]}"; do
+        wait "$pid" || status=1
     done
     checks=()
     # Every release's lines, the last its verdict.
