@@ -64,7 +64,7 @@ make_root() {
         "${@:3}" "$1" "$2"
 }
 
-# furnish FOLDER USER: makes the user (but root) in the root, "dev" one who
+# furnish FOLDER USER: makes the user in the root (root is there), "dev" one who
 # may sudo, and clones this checkout's last commit into the user's home.
 furnish() {
     local home=/root
