@@ -27,3 +27,23 @@ function(hexlark_require_tool variable)
         message(STATUS "${note}: ${ARG_FOR} left out")
     endif()
 endfunction()
+
+# hexlark_unpackaged(<variable> <Debian package>)
+# Sets variable to TRUE where this system's apt, which knows an archive, has
+# no candidate for the package: a tool that the release does not package is
+# left out even under HEXLARK_REQUIRE_TEST_TOOLS. FALSE where there is no apt
+# or it knows no archive yet.
+function(hexlark_unpackaged variable package)
+    set(${variable} FALSE PARENT_SCOPE)
+    find_program(HEXLARK_APT_CACHE apt-cache)
+    if(NOT HEXLARK_APT_CACHE)
+        return()
+    endif()
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C ${HEXLARK_APT_CACHE} policy
+                    OUTPUT_VARIABLE archives ERROR_QUIET)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C ${HEXLARK_APT_CACHE} policy ${package}
+                    OUTPUT_VARIABLE policy ERROR_QUIET)
+    if(archives MATCHES "release [^\n]*o=" AND NOT policy MATCHES "Candidate: [^(]")
+        set(${variable} TRUE PARENT_SCOPE)
+    endif()
+endfunction()

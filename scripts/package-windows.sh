@@ -24,7 +24,9 @@ fail() {
     exit "${2:-1}"
 }
 own_folder "$build" HEXLARK_WINDOWS_BUILD
-trap 'echo "package-windows.sh: failed (status $?): $BASH_COMMAND" >&2' ERR
+# One line for the command that failed, said by this shell alone: not again by
+# each command substitution and function the failure passes through.
+trap 'failed=$?; [ "$BASH_SUBSHELL" != 0 ] || echo "package-windows.sh: failed (status $failed): $BASH_COMMAND" >&2' ERR
 # Whatever this run ends with, no signed file is left that it did not make,
 # nor half of what it meant to make.
 rm -rf "$signed"
@@ -87,7 +89,7 @@ sign() {
         options+=(-ts "$HEXLARK_SIGN_TIMESTAMP")
     fi
     timeout -k 5 "$bound" osslsigncode sign -pkcs12 "$HEXLARK_SIGN_PFX" \
-        -n "$(property ProductName)" -i "$(property ARPURLINFOABOUT)" -h sha256 "${options[@]}" \
+        -n "$product" -i "$homepage" -h sha256 "${options[@]}" \
         -in "$1" -out "$2" <<<"$HEXLARK_SIGN_PASSWORD" >&2 || status=$?
     if [ "$status" -eq 124 ]; then
         fail "the timestamp server ${HEXLARK_SIGN_TIMESTAMP:-} did not answer within $bound s" "$status"
@@ -95,6 +97,9 @@ sign() {
     [ "$status" -eq 0 ] || fail "osslsigncode could not sign $1 (its status $status)"
 }
 
+# Read apart from the signing, for a package that cannot be read to end the run.
+product="$(property ProductName)"
+homepage="$(property ARPURLINFOABOUT)"
 # The build's own program and package stay unsigned: the signed ones are
 # made apart, with the build's own packaging step.
 mkdir -p "$signed"

@@ -48,6 +48,24 @@ step() {
     STEP_LOG="$log"
 }
 
+# failures LOG: the output of each test that failed, from the JUnit report
+# CTest wrote at $report, however long the run's log LOG; the log's end
+# where there is no report. A step's --show for a test run.
+failures() {
+    if [ -s "$report" ]; then
+        python3 - "$report" <<'PYTHON'
+import sys
+import xml.etree.ElementTree as ElementTree
+
+for case in ElementTree.parse(sys.argv[1]).iter("testcase"):
+    if case.get("status") == "fail":
+        print(f"{case.get('name')} failed:\n{case.findtext('system-out', '').rstrip()}\n")
+PYTHON
+    else
+        tail -n 100 "$1"
+    fi
+}
+
 # own_folder FOLDER WHAT: takes FOLDER, which the user gave as WHAT, for the
 # script to work in, where it replaces what it made on an earlier run. A new
 # or empty folder is marked as the scripts' own; a folder so marked, or a

@@ -14,23 +14,6 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$root/scripts/packages.sh"
 ensure_packages "${BUILD_PACKAGES[@]}" "${HEADLESS_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 
-# The output of each test that failed, from CTest's JUnit report, however
-# long the run's log; the log's end where there is no report.
-failures() {
-    if [ -s "$report" ]; then
-        python3 - "$report" <<'PYTHON'
-import sys
-import xml.etree.ElementTree as ElementTree
-
-for case in ElementTree.parse(sys.argv[1]).iter("testcase"):
-    if case.get("status") == "fail":
-        print(f"{case.get('name')} failed:\n{case.findtext('system-out', '').rstrip()}\n")
-PYTHON
-    else
-        tail -n 100 "$1"
-    fi
-}
-
 # tests PRESET "What it does": one test run, each failing test's own output shown.
 tests() {
     report="$HEXLARK_LOGS/$1-tests.xml"

@@ -13,10 +13,25 @@ set(hexlark_windows_env "HEXLARK_WINDOWS_EXE=${HEXLARK_WINDOWS_EXE}"
 set(hexlark_wine_tools ${hexlark_harness_tools} wine:wine wine:/usr/lib/wine/wineserver)
 set(hexlark_tools_exe_resources python3-pytest:pytest-3 icoutils:wrestool icoutils:icotool)
 set(hexlark_tools_wine ${hexlark_wine_tools} x11-xkb-utils:setxkbmap)
-set(hexlark_tools_msi ${hexlark_wine_tools} wixl:wixl msitools:msiinfo msitools:msiextract
-    msitools:msibuild faketime:faketime osslsigncode:osslsigncode openssl:openssl
-    strace:strace)
-foreach(_test exe_resources wine msi)
+set(hexlark_tools_msi_tables python3-pytest:pytest-3 wixl:wixl msitools:msiinfo
+    msitools:msiextract msitools:msibuild faketime:faketime osslsigncode:osslsigncode
+    openssl:openssl)
+set(hexlark_tools_msi ${hexlark_wine_tools} ${hexlark_tools_msi_tables} strace:strace)
+set(hexlark_windows_tests exe_resources wine msi)
+# Where the release packages no Wine, its tests are left out in one line,
+# even under the presets: the package's tables and signing are still checked.
+find_program(HEXLARK_TOOL_wine wine)
+if(NOT HEXLARK_TOOL_wine)
+    hexlark_unpackaged(hexlark_no_wine wine)
+    if(hexlark_no_wine)
+        message(STATUS "wine not found, and this release packages none: "
+                       "windows_wine_test and the Wine part of windows_msi_test left out")
+        set(hexlark_windows_tests exe_resources msi)
+        set(hexlark_tools_msi ${hexlark_tools_msi_tables})
+        list(APPEND hexlark_windows_env HEXLARK_WITHOUT_WINE=1)
+    endif()
+endif()
+foreach(_test IN LISTS hexlark_windows_tests)
     # The Wine modules' tests go on from one another (one program, one
     # prefix): pytest ends a module at its first failure, before the rest wait
     # out their deadlines. The resource checks take no harm from it.
@@ -35,3 +50,10 @@ foreach(_test windows_wine_test windows_msi_test)
         set_tests_properties(${_test} PROPERTIES RESOURCE_LOCK wine TIMEOUT 300 COST 60)
     endif()
 endforeach()
+# The Windows edition configured, and its resources built, from a checkout at
+# a path holding a space and a non-ASCII letter.
+add_test(NAME windows_configure_test
+    COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
+            -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/windows_configure
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/windows/configure_test.cmake)
+set_tests_properties(windows_configure_test PROPERTIES LABELS windows TIMEOUT 120)

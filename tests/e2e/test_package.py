@@ -2,7 +2,9 @@
 scripts/build-deb.sh, found clean by lintian, installed with apt, then purged
 without a trace. (Its as-installed tests, debian/tests, run in a fresh Debian
 root: the testbed preset's debian_testbed_test.) Installs with apt: as root or through sudo."""
+import configparser
 import os
+import re
 
 import pytest
 
@@ -36,6 +38,18 @@ def test_package_installs_and_purges_without_a_trace(tmp_path):
         run([*AS_ROOT, "apt-get", "install", "-y", "-q", deb], timeout=300)
         listed = run(["dpkg", "-L", "hexlark"]).stdout.decode().split()
         assert [path for path in FILES if path not in listed or not os.path.isfile(path)] == []
+        # The menu's icon: the entry's Icon= as the hicolor theme finds it, at each size installed.
+        entry = configparser.ConfigParser(interpolation=None)
+        entry.read(FILES[1], encoding="utf-8")
+        icon = re.escape(entry["Desktop Entry"]["Icon"])
+        assert {path for path in listed if re.fullmatch(rf"{ICONS}/[^/]+/apps/{icon}\.(png|svg)", path)} == {
+            path for path in FILES if path.startswith(ICONS)}
+        # The address's face (bold Courier New) is monospaced, and what brings it is kept while
+        # Hexlark is installed: taking it away takes Hexlark too.
+        face, spacing = run(["fc-match", "-f", "%{file}\n%{spacing}", "Courier New:bold"]).stdout.decode().split("\n")
+        assert spacing == "100"  # FC_MONO
+        font = run(["dpkg-query", "-S", face]).stdout.decode().split(":")[0]
+        assert "Remv hexlark " in run(["apt-get", "-s", "remove", font]).stdout.decode()
         elf = run(["readelf", "-hldW", "--dyn-syms", FILES[0]]).stdout.decode()
         assert "(RPATH)" not in elf and "(RUNPATH)" not in elf
         # Hardened: position independent, its relocations bound at start and read-only, and

@@ -79,6 +79,13 @@ class Wine:
         return self.copied("ctrl+a", "ctrl+c")
 
 
+def pytest_collection_modifyitems(config, items):
+    """Without Wine (configure said so), only the tests that do not run it."""
+    if os.environ.get("HEXLARK_WITHOUT_WINE"):
+        config.hook.pytest_deselected(items=[item for item in items if "wine" in item.fixturenames])
+        items[:] = [item for item in items if "wine" not in item.fixturenames]
+
+
 @pytest.fixture(scope="module")
 def wine():
     with XSession() as x:
