@@ -87,7 +87,7 @@ said="$(setsid -w env PATH="$user:$PATH" bash "$user/scripts/autopkgtest.sh" "$u
 status=$?
 [ "$status" = 1 ] && [[ "$said" == *"bash scripts/autopkgtest.sh" ]] && ! [ -e "$user/testbed" ] || fails
 printf '#!/bin/sh\n[ "$1" != -n ] || shift\nAS_ROOT=yes exec "$@"\n' >"$user/sudo"
-printf '#!/bin/sh\nfor root; do :; done\n[ "$AS_ROOT" ] && mkdir "$root"\n' >"$user/mmdebstrap"
+printf '#!/bin/sh\nfor root; do case "$root" in */testbed) break ;; esac; done\n[ "$AS_ROOT" ] && mkdir "$root"\n' >"$user/mmdebstrap"
 printf '#!/bin/sh\nwhile [ "$1" != - ]; do shift; done\n[ "$AS_ROOT" ] && echo "hexlark PASS" >"$3"\n' >"$user/unshare"
 printf '#!/bin/sh\necho hexlark.deb\n' >"$user/scripts/build-deb.sh"
 chmod +x "$user/mmdebstrap" "$user/unshare"
