@@ -4,22 +4,26 @@
 # root of the Debian release this one is (the one the package is built for)
 # made with mmdebstrap, which holds only what the package and
 # debian/tests/control bring in, so that a tool the tests start but the
-# control file leaves out fails here. Needs root and Debian's mirrors. Works
-# in the folder given (build/autopkgtest unless given: a new or empty one, or
-# one it made before), anew each time.
+# control file leaves out fails here. Needs Debian's mirrors, and root for
+# the testbed: run by a user, it makes and enters it through sudo (which
+# must ask no password where there is no terminal), and removes what root
+# made there. Works in the folder given (build/autopkgtest unless given: a
+# new or empty one, or one it made before), anew each time.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 work="$(realpath -m "${1:-$root/build/autopkgtest}")"
 # shellcheck source=packages.sh
 source "$root/scripts/packages.sh"
-own_folder "$work" "the folder given"
-ensure_packages "${TESTBED_PACKAGES[@]}"
 
 fail() {
     echo "autopkgtest.sh: $1" >&2
     exit 1
 }
+may_be_root ||
+    fail "making the testbed needs root or a sudo that asks no password: run sudo -v && bash scripts/autopkgtest.sh"
+own_folder "$work" "the folder given"
+ensure_packages "${TESTBED_PACKAGES[@]}"
 release="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
 [ -n "$release" ] || fail "/etc/os-release names no Debian release to make the testbed of"
 # The package and the source it was built from, in $work/tree.
@@ -37,20 +41,21 @@ if [ -z "${HEXLARK_DESIGN_PIXELS:-}" ]; then
 fi
 [ -f "$HEXLARK_DESIGN_PIXELS" ] || fail "no design's pixels at $HEXLARK_DESIGN_PIXELS"
 cp "$HEXLARK_DESIGN_PIXELS" "$work/tree/tests/design_pixels.json"
-rm -rf "$work/testbed" "$work/summary"
+as_root rm -rf "$work/testbed"
+rm -f "$work/summary"
 # With this system's leave, if any, to use a Release file past its Valid-Until
 # (a testing mirror's lasts about a week).
 valid_until="$(apt-config dump --no-empty --format '%v' Acquire::Check-Valid-Until)"
-mmdebstrap --quiet --variant=apt "$release" "$work/testbed" \
+as_root mmdebstrap --quiet --variant=apt "$release" "$work/testbed" \
     --aptopt="Acquire::Check-Valid-Until \"${valid_until:-true}\"" ||
     fail "mmdebstrap could not make a root of $release (are Debian's mirrors reachable?)"
 # autopkgtest's chroot runner mounts nothing itself: the testbed gets /proc
 # in a mount namespace of this run's own (mmdebstrap made its /dev).
 status=0
-unshare --mount --propagation private bash -c 'mount -t proc proc "$1/proc" &&
+as_root unshare --mount --propagation private bash -c 'mount -t proc proc "$1/proc" &&
     exec autopkgtest --apt-upgrade --summary-file "$2" "$3" "$4" -- chroot "$1"' - \
     "$work/testbed" "$work/summary" "$deb" "$work/tree/" || status=$?
 # A run that tested nothing leaves no summary; each test's line there ends in PASS.
 [ "$status" -eq 0 ] && [ -s "$work/summary" ] && ! grep -qv ' PASS$' "$work/summary" ||
     fail "debian/tests failed in a fresh $release testbed (autopkgtest status $status; see $work/summary)"
-rm -rf "$work/testbed"
+as_root rm -rf "$work/testbed"

@@ -62,7 +62,7 @@ ensure_packages() {
     if [ ${#missing[@]} -eq 0 ]; then
         return 0
     fi
-    if [ "$(id -u)" -ne 0 ] && ! command -v sudo >/dev/null; then
+    if ! may_be_root; then
         echo "Installing ${missing[*]} needs root or sudo; an administrator can run:" \
             "apt-get install --no-install-recommends ${missing[*]}" >&2
         exit 1
@@ -70,15 +70,27 @@ ensure_packages() {
     step "Installing ${missing[*]}" apt_install "${missing[@]}"
 }
 
-apt_install() {
-    local sudo=()
-    if [ "$(id -u)" -ne 0 ]; then
-        sudo=(sudo)
+# Whether as_root can work here: as root, or with a sudo that asks no
+# password or has a terminal to ask it on.
+may_be_root() {
+    [ "$(id -u)" -eq 0 ] || { command -v sudo >/dev/null &&
+        { sudo -n true 2>/dev/null || { true </dev/tty; } 2>/dev/null; }; }
+}
+
+# as_root COMMAND [ARGUMENTS...]: runs it as root, through sudo when not root.
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    else
+        sudo "$@"
     fi
-    "${sudo[@]}" apt-get update
+}
+
+apt_install() {
+    as_root apt-get update
     local wanted
     mapfile -t wanted < <(packaged_here "$@")
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${wanted[@]}"
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${wanted[@]}"
 }
 
 # Whether the package is one of WINE_PACKAGES that apt, knowing an archive,

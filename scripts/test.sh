@@ -2,7 +2,9 @@
 # Installs what is missing, builds Hexlark twice (warnings as errors; then
 # with AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test
 # in both builds, then the Debian package's as-installed tests in a fresh
-# Debian root (scripts/autopkgtest.sh), which take minutes. One line a step;
+# Debian root (scripts/autopkgtest.sh), which take minutes and root or a
+# sudo that asks no password: without either it says so once the rest has
+# run, and ends a failure. One line a step;
 # each step's output is in build/logs, and a failed test run shows each
 # failing test's own output.
 set -euo pipefail
@@ -26,4 +28,9 @@ for preset in ci asan; do
     step "Building the $preset build" cmake --build --preset "$preset" --parallel 2
     tests "$preset" "Testing the $preset build"
 done
+if ! may_be_root; then
+    echo "Testing the Debian package in a fresh testbed was not run: it needs root or a sudo that asks" \
+        "no password; run sudo -v && bash scripts/autopkgtest.sh" >&2
+    exit 1
+fi
 tests testbed "Testing the Debian package in a fresh testbed"

@@ -1,12 +1,15 @@
 # Checks of the tree itself rather than of the program, once, in the build
-# that ships: the scripts' steps end a failing script (tests/step_test.sh), the
+# that ships: the scripts' steps end a failing script (tests/step_test.sh),
+# CI's guard reports every release and each failure (tests/guard_test.sh), the
 # sources stand as clang-format writes them (.clang-format), the mutation
 # catalogue applies, and the changelog is of this release.
 if(HEXLARK_SANITIZE)
     return()
 endif()
 add_test(NAME step_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/step_test.sh ${PROJECT_SOURCE_DIR})
-set_tests_properties(step_test PROPERTIES LABELS build TIMEOUT 60)
+set_tests_properties(step_test PROPERTIES LABELS build TIMEOUT 120)
+add_test(NAME guard_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/guard_test.sh ${PROJECT_SOURCE_DIR})
+set_tests_properties(guard_test PROPERTIES LABELS build TIMEOUT 120)
 hexlark_require_tool(HEXLARK_CLANG_FORMAT clang-format PACKAGE clang-format FOR format_test)
 if(HEXLARK_CLANG_FORMAT)
     file(GLOB_RECURSE hexlark_sources LIST_DIRECTORIES false CONFIGURE_DEPENDS

@@ -5,8 +5,9 @@
 # is, or, where no log can be written, its output and that line. A failed
 # test run shows each failing test's own output (without a report, the
 # log's end). Installing without root or sudo is one line with the command
-# that would do it; with no locale or the C one, what the scripts run has a
-# UTF-8 one. A folder is taken only if it is new, empty or the scripts' own.
+# that would do it, and so is test.sh's testbed once every other step has
+# run; with no locale or the C one, what the scripts run has a UTF-8 one. A
+# folder is taken only if it is new, empty or the scripts' own.
 set -u
 set -- "$(cd "$1" && pwd)"
 # shellcheck source=../scripts/packages.sh
@@ -47,21 +48,52 @@ said="$( (step "No log here" sh -c 'echo the reason; exit 3'; echo "went on") 2>
 status=$?
 failed "No log here" "$HEXLARK_LOGS/no-log-here.log" "the reason"
 
-# A user who is not root, on a system without sudo, with copies of the
-# scripts that user can read.
-mkdir "$HEXLARK_LOGS/bin" "$HEXLARK_LOGS/scripts"
-for tool in bash dirname dpkg-query grep id; do
+# A user who is not root (a stand-in id), with no terminal, on a system
+# without sudo and with a sudo that would ask a password: installing is one
+# line, with the command that would do it, and nothing more.
+user="$HEXLARK_LOGS/user"
+mkdir "$HEXLARK_LOGS/bin" "$user"
+for tool in bash dirname dpkg-query grep; do
     ln -s "$(command -v "$tool")" "$HEXLARK_LOGS/bin/"
 done
-cp "$1/scripts/packages.sh" "$1/scripts/step.sh" "$HEXLARK_LOGS/scripts"
-chmod -R a+rX "$HEXLARK_LOGS"
-said="$(cd / && setpriv --reuid=nobody --regid=nogroup --clear-groups env PATH="$HEXLARK_LOGS/bin" \
-    bash -c 'source "$1/scripts/packages.sh"; ensure_packages hexlark-none-such; echo "went on"' - \
-    "$HEXLARK_LOGS" 2>&1)"
+printf '#!/bin/sh\n[ "$1" = -u ] && echo 1000\n' >"$user/id"
+printf '#!/bin/sh\necho "sudo: a password is required" >&2\nexit 1\n' >"$user/sudo"
+chmod +x "$user/id" "$user/sudo"
+ln -s "$user/id" "$HEXLARK_LOGS/bin/"
+for sudo in none asking; do
+    [ "$sudo" = none ] || ln -s "$user/sudo" "$HEXLARK_LOGS/bin/"
+    said="$(setsid -w env PATH="$HEXLARK_LOGS/bin" bash -c \
+        'source "$1/scripts/packages.sh"; ensure_packages hexlark-none-such; echo "went on"' - "$1" 2>&1 </dev/null)"
+    status=$?
+    [ "$status" = 1 ] && [ "$(wc -l <<<"$said")" = 1 ] &&
+        [[ "$said" == *"apt-get install --no-install-recommends hexlark-none-such" ]] || fails
+done
+# That user's test.sh, everything installed (stand-ins for CMake's builds and
+# tests, in a copy of the scripts): every preset it can run, then a line
+# naming the command that would run the rest, and a failure.
+for tool in cmake ctest; do
+    printf '#!/bin/sh\necho "%s $*" >>"%s/ran"\n' "$tool" "$HEXLARK_LOGS" >"$user/$tool"
+    chmod +x "$user/$tool"
+done
+cp -r "$1/scripts" "$user/"
+said="$(setsid -w env PATH="$user:$PATH" bash "$user/scripts/test.sh" 2>&1 </dev/null)"
 status=$?
-expected="Installing hexlark-none-such needs root or sudo; an administrator can run:\
- apt-get install --no-install-recommends hexlark-none-such"
-[ "$status" = 1 ] && [ "$said" = "$expected" ] || fails
+[ "$status" = 1 ] && [[ "$(tail -n 1 <<<"$said")" == *"bash scripts/autopkgtest.sh"* ]] &&
+    grep -q "ctest --preset asan" "$HEXLARK_LOGS/ran" && ! grep -q "preset testbed" "$HEXLARK_LOGS/ran" || fails
+# That user's autopkgtest.sh: with that sudo, one line and no folder made;
+# with one that asks nothing (stand-ins for the package's build and for
+# what must run as root, which fail unless run through sudo), it passes.
+said="$(setsid -w env PATH="$user:$PATH" bash "$user/scripts/autopkgtest.sh" "$user/testbed" 2>&1 </dev/null)"
+status=$?
+[ "$status" = 1 ] && [[ "$said" == *"bash scripts/autopkgtest.sh" ]] && ! [ -e "$user/testbed" ] || fails
+printf '#!/bin/sh\n[ "$1" != -n ] || shift\nAS_ROOT=yes exec "$@"\n' >"$user/sudo"
+printf '#!/bin/sh\nfor root; do case "$root" in */testbed) break ;; esac; done\n[ "$AS_ROOT" ] && mkdir "$root"\n' >"$user/mmdebstrap"
+printf '#!/bin/sh\nwhile [ "$1" != - ]; do shift; done\n[ "$AS_ROOT" ] && echo "hexlark PASS" >"$3"\n' >"$user/unshare"
+printf '#!/bin/sh\necho hexlark.deb\n' >"$user/scripts/build-deb.sh"
+chmod +x "$user/mmdebstrap" "$user/unshare"
+said="$(setsid -w env PATH="$user:$PATH" bash "$user/scripts/autopkgtest.sh" "$user/testbed" 2>&1 </dev/null)"
+status=$?
+[ "$status" = 0 ] || fails
 
 # Every script that takes a folder, given one that holds files of the
 # user's (another tree's build, and a signed/ of its own) or only a hidden
