@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QMetaObject>
+#include <QRect>
 #include <QResizeEvent>
 #include <QWidget>
 #include <QWindow>
@@ -39,6 +40,10 @@ bool FixedSize::eventFilter(QObject *watched, QEvent *event)
             m_window.maximumSize() == m_size) {
             QMetaObject::invokeMethod(this, &FixedSize::takeOwnSize, Qt::QueuedConnection);
         }
+        notePlace();
+        break;
+    case QEvent::Move:
+        notePlace();
         break;
     case QEvent::WindowStateChange:
         if (m_window.windowState() & kRefused) {
@@ -69,9 +74,28 @@ bool FixedSize::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
+void FixedSize::notePlace()
+{
+    const QWindow *handle = m_window.windowHandle();
+    if (handle != nullptr && m_window.size() == m_size && !(handle->windowStates() & kRefused)) {
+        m_place = m_window.geometry().topLeft();
+        m_placeRatio = m_window.devicePixelRatioF();
+    }
+}
+
 void FixedSize::takeOwnSize()
 {
-    if (m_window.maximumSize() == m_size) {
+    if (m_window.maximumSize() != m_size || (m_window.windowHandle()->windowStates() & kRefused)) {
+        return;
+    }
+    // An X11 window manager takes the place a window asks for along with the
+    // size as where it stands from then on, whatever state it has granted:
+    // the size it was given came with a place that is not the window's.
+    // Only a move to a screen of another scale brings a size to take back
+    // where the window now is.
+    if (!onWayland() && m_place && m_window.devicePixelRatioF() == m_placeRatio) {
+        m_window.setGeometry(QRect(*m_place, m_size));
+    } else {
         m_window.resize(m_size);
     }
 }

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QObject>
+#include <QPoint>
 #include <QSize>
+
+#include <optional>
 
 class QWidget;
 
@@ -31,10 +34,15 @@ private:
     // design's pixels; on Wayland Qt 6.8 lets a drag of its title bar's frame
     // resize a window past its limits.
     void takeOwnSize();
+    // Where the window last stood at its own size, in no refused state, and
+    // the scale it had there.
+    void notePlace();
 
     QWidget &m_window;
     QSize m_size;
     bool m_leave = false;
+    std::optional<QPoint> m_place;
+    qreal m_placeRatio = 1.0;
 };
 
 } // namespace hexlark

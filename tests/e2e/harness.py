@@ -2,7 +2,7 @@
 
 Fixtures (conftest.py) start everything a test needs and always stop it again:
   x       XSession(screen="1024x768x24", wm="openbox"): a private Xvfb (-displayfd,
-          -noreset) with a window manager (openbox, icewm, fluxbox; None: none),
+          -noreset) with a window manager (openbox, icewm, fluxbox, kwin_x11; None: none),
           a private D-Bus session bus
           (which starts AT-SPI and other services on demand) and XDG_RUNTIME_DIR,
           HOME and XDG folders of its own under x.tmp. Tests that need other
@@ -159,7 +159,8 @@ class XSession:
             self.start(["openbox", "--sm-disable", "--startup", f"touch {self.tmp}/wm-ready"])
             wait_for(lambda: os.path.exists(f"{self.tmp}/wm-ready"), "openbox manages the screen")
         elif wm:
-            self.start([wm])
+            # KWin composites with OpenGL unless told not to; Xvfb has none to give.
+            self.start([wm], env=dict(self.env, KWIN_COMPOSE="N"))
             wait_for(lambda: self.property(self.xlib.screen().root, "_NET_SUPPORTING_WM_CHECK"),
                      f"{wm} manages the screen")
 

@@ -62,13 +62,32 @@ def test_layout_and_fonts_scale_together(x, dpi):
         assert x.close(app) == 0, open(app.log).read()
 
 
-@pytest.mark.parametrize("wm", ["icewm", "fluxbox"])
-def test_fixed_window_stays_fixed_when_full_screen_or_maximized(wm):
-    with XSession(wm=wm) as x:
+REFUSED = {"_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ"}
+
+
+@pytest.mark.parametrize("wm, monitors", [pytest.param(wm, monitors, id=f"{wm}-{monitors}-monitors")
+                                          for wm in ("openbox", "icewm", "fluxbox", "kwin_x11")
+                                          for monitors in (1, 2)])
+def test_fixed_window_stays_fixed_when_full_screen_or_maximized(wm, monitors):
+    with XSession(screen=f"{1024 * monitors}x768x24", wm=wm) as x:
+        if monitors == 2:  # the primary on the right of the screen's one output
+            for left in (0, 1024):
+                run(["xrandr", "--setmonitor", f"{'*' * bool(left)}M{left}", f"1024/271x768/203+{left}+0",
+                     "none" if left else "screen"], env=x.env)
         app = x.hexlark()
+        states = lambda: {x.xlib.get_atom_name(a) for a in getattr(
+            x.property(app.window, "_NET_WM_STATE"), "value", ())}
         wait_for(lambda: x.property(app.window, "_NET_FRAME_EXTENTS"), f"{wm} frames the window")
+        # Where it stands once it has placed itself by its frame.
+        place = wait_for(lambda: (lambda at: time.sleep(0.3) or x.geometry(app.window) == at and at)(
+            x.geometry(app.window)), "the window stays in one place")
         for state in ("fullscreen", "maximized_vert,maximized_horz"):
-            run(["wmctrl", "-i", "-r", app.window, "-b", f"add,{state}"], env=x.env)
-            time.sleep(1)  # for the window manager to grant it, and the window to leave it
-            assert x.geometry(app.window)[2:] == CLIENT, state
+            for change in ("add", "remove"):
+                # Then "above", which every one of them grants: its answer comes after the first one.
+                for states_asked in (state, "above"):
+                    run(["wmctrl", "-i", "-r", app.window, "-b", f"{change},{states_asked}"], env=x.env)
+                wait_for(lambda: ("_NET_WM_STATE_ABOVE" in states()) == (change == "add"),
+                         f"{wm} answers {change} {state}", 5)
+                wait_for(lambda: not states() & REFUSED and x.geometry(app.window) == place,
+                         f"{change} {state}: {x.geometry(app.window)} {states()}, not {place}", 5)
         assert app.proc.poll() is None, open(app.log).read()
