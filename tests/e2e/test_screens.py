@@ -46,6 +46,17 @@ def test_window_larger_than_the_screen_opens_with_its_frame_on_it(x):
     wait_for(lambda: x.frame(app.window)[:2] == (0, 0), f"the frame at 0, 0 ({x.frame(app.window)})", 5)
 
 
+def test_window_opens_centred_in_the_work_area_beside_a_panel(x):
+    x.panel(200)
+    root = x.xlib.screen().root
+    wait_for(lambda: list(x.property(root, "_NET_WORKAREA").value[:4]) == [0, 200, 1024, 568],
+             "openbox keeps the panel's strip out of the work area", 5)
+    app = x.hexlark()
+    frame = lambda: x.frame(app.window)
+    wait_for(lambda: (lambda f: abs(2 * f[0] + f[2] - 1024) <= 2 and abs(2 * f[1] + f[3] - 968) <= 2)(frame()),
+             f"the frame centred in the work area (it is {frame()})", 5)
+
+
 # The client area at each font resolution, in device pixels, with Qt's scaling or without.
 CLIENT_AREAS = {96: CLIENT, 120: (341, 204), 144: (410, 245), 192: DOUBLE}
 
