@@ -5,6 +5,9 @@ Writes, next to this script:
   icons/hexlark-<size>.png  RGBA renders at 16, 24, 32, 48, 64 and 128 pixels
   hexlark.ico               24 and 16 pixels at 4 bpp, the same at 8 bpp, and
                             64 pixels at 32 bpp with alpha, in that order
+  icons/windows/<id>.dib    the same images for the Windows program's icon
+                            resources, numbered from 30001 in that order, and
+  icons/windows/group.bin   their icon group (a GRPICONDIR naming them by id)
 
 Needs rsvg-convert (librsvg2-bin) and the system Python, which has PIL:
   /usr/bin/python3 make_icon.py
@@ -22,6 +25,10 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.join(HERE, "hexlark.svg")
 ICON_DIR = os.path.join(HERE, "icons")
 ICO_PATH = os.path.join(HERE, "hexlark.ico")
+RESOURCE_DIR = os.path.join(ICON_DIR, "windows")
+# The Windows program's first icon image resource; Windows' own tools number
+# an .ico's images from 1.
+FIRST_RESOURCE_ID = 30001
 
 PNG_SIZES = (16, 24, 32, 48, 64, 128)
 # (size, bits per pixel) of the images in the .ico, in file order.
@@ -53,6 +60,7 @@ VGA_PALETTE = (
 
 ICONDIR = struct.Struct("<HHH")  # reserved, type (1 = icon), image count
 ICONDIRENTRY = struct.Struct("<BBBBHHII")
+GRPICONDIRENTRY = struct.Struct("<BBBBHHIH")  # as a resource: the image's id for its offset
 BITMAPINFOHEADER = struct.Struct("<IiiHHIIiiII")
 
 
@@ -162,18 +170,25 @@ def dib(image, bits):
     return header + table + xor + mask
 
 
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
 def write_ico(renders):
     blobs = [dib(renders[size], bits) for size, bits in ICO_IMAGES]
     offset = ICONDIR.size + ICONDIRENTRY.size * len(blobs)
-    out = bytearray(ICONDIR.pack(0, 1, len(blobs)))
-    for (size, bits), blob in zip(ICO_IMAGES, blobs):
-        colour_count = 16 if bits == 4 else 0
-        out += ICONDIRENTRY.pack(size, size, colour_count, 0, 1, bits, len(blob), offset)
+    ico = bytearray(ICONDIR.pack(0, 1, len(blobs)))
+    group = bytearray(ico)
+    os.makedirs(RESOURCE_DIR, exist_ok=True)
+    for resource_id, ((size, bits), blob) in enumerate(zip(ICO_IMAGES, blobs), FIRST_RESOURCE_ID):
+        entry = (size, size, 16 if bits == 4 else 0, 0, 1, bits, len(blob))
+        ico += ICONDIRENTRY.pack(*entry, offset)
+        group += GRPICONDIRENTRY.pack(*entry, resource_id)
         offset += len(blob)
-    for blob in blobs:
-        out += blob
-    with open(ICO_PATH, "wb") as f:
-        f.write(out)
+        write(os.path.join(RESOURCE_DIR, f"{resource_id}.dib"), blob)
+    write(ICO_PATH, ico + b"".join(blobs))
+    write(os.path.join(RESOURCE_DIR, "group.bin"), group)
 
 
 def main():

@@ -35,3 +35,10 @@ foreach(_test windows_wine_test windows_msi_test)
         set_tests_properties(${_test} PROPERTIES RESOURCE_LOCK wine TIMEOUT 300 COST 60)
     endif()
 endforeach()
+# The Windows edition configured, and its resources built, from a checkout at
+# a path holding a space and a non-ASCII letter.
+add_test(NAME windows_configure_test
+    COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
+            -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/windows_configure
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/windows/configure_test.cmake)
+set_tests_properties(windows_configure_test PROPERTIES LABELS windows TIMEOUT 120)

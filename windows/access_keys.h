@@ -2,14 +2,16 @@
 
 #include "win32.h"
 
+#include <optional>
+#include <string_view>
+
 namespace hexlark {
 
-// The buttons' access keys as an accelerator table: Alt with the key that
-// types the letter marked in a caption under a Latin layout, whichever layout
-// is active. The dialog manager matches the character a key types instead,
-// and a Cyrillic, Greek or Hebrew layout never types the marked letter. Each
-// key sends WM_COMMAND with its button's id, firstControlId plus the button's
-// tab index, and code 1. Null when Windows refuses the table.
-HACCEL createAccessKeys(int firstControlId);
+// A button's access key for an accelerator table: the virtual key that types
+// the letter marked in its caption under a Latin layout, whichever layout is
+// active (the dialog manager matches the character a key types instead, and a
+// Cyrillic, Greek or Hebrew layout never types the marked letter). None where
+// the caption marks no letter.
+std::optional<WORD> accessKey(std::string_view caption);
 
 } // namespace hexlark

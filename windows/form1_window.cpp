@@ -10,6 +10,7 @@
 #include "win32_platform.h"
 #include "window_placement.h"
 
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -68,8 +69,8 @@ BOOL CALLBACK addMonitor(HMONITOR monitor, HDC /*dc*/, LPRECT /*bounds*/, LPARAM
 
 } // namespace
 
-Form1Window::Form1Window(HINSTANCE instance, const Platform &platform)
-    : m_instance(instance), m_errors(platform.errors)
+Form1Window::Form1Window(HINSTANCE instance, RandomSource &random, ErrorPath &errors)
+    : m_instance(instance), m_errors(errors)
 {
     m_background = CreateSolidBrush(static_cast<COLORREF>(design::kForm1.background));
     require(m_background != nullptr, "cannot create the window's background brush");
@@ -97,10 +98,14 @@ Form1Window::Form1Window(HINSTANCE instance, const Platform &platform)
     createControls();
     applyDpi(GetDpiForWindow(m_window), nullptr);
 
-    // The platform's parts made of this window's own controls.
+    // The platform's parts made of this window and its controls.
     m_textBox = std::make_unique<Win32TextBox>(m_text1);
     m_reader = std::make_unique<Win32ScreenReader>(m_text1);
-    m_handlers = std::make_unique<Form1Handlers>(platform, *m_textBox, *m_reader);
+    m_clipboard = std::make_unique<Win32Clipboard>(m_window);
+    m_pause = std::make_unique<Win32Pause>();
+    m_messages = std::make_unique<Win32MessageBox>(m_window);
+    m_handlers = std::make_unique<Form1Handlers>(
+        Platform{random, *m_clipboard, *m_pause, *m_messages, errors}, *m_textBox, *m_reader);
     m_handlers->load();
 }
 
@@ -122,7 +127,7 @@ int Form1Window::run(int showCommand)
     SetFocus(m_firstFocus);
     UpdateWindow(m_window);
 
-    HACCEL accessKeys = createAccessKeys(kFirstControlId);
+    HACCEL accessKeys = createAccessKeys();
     require(accessKeys != nullptr, "cannot create the access keys");
     MSG message{};
     BOOL result = FALSE;
@@ -147,7 +152,7 @@ void Form1Window::createControls()
     // Creation order is the tab order and the z-order.
     std::size_t next = 0;
     for (const design::ControlDesign *design : design::controlsInTabOrder()) {
-        m_controls[next++].design = design;
+        m_controls[next++] = {.design = design, .id = kFirstControlId + design->tabIndex};
     }
     for (Control &control : m_controls) {
         const design::ControlDesign &design = *control.design;
@@ -174,8 +179,7 @@ void Form1Window::createControls()
         const std::wstring caption = widen(design.caption);
         control.window = CreateWindowExW(
             exStyle, windowClass, caption.c_str(), style, 0, 0, 0, 0, m_window,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + design.tabIndex)),
-            m_instance, nullptr);
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), m_instance, nullptr);
         require(control.window != nullptr, "cannot create the window's controls");
         m_annotations->annotate(control.window, design);
         if (design.kind == design::ControlKind::TextBox) {
@@ -186,6 +190,19 @@ void Form1Window::createControls()
         }
     }
     require(m_text1 != nullptr, "the design has no text box");
+}
+
+// Each key sends WM_COMMAND with its button's id and code 1.
+HACCEL Form1Window::createAccessKeys() const
+{
+    std::vector<ACCEL> keys;
+    for (const Control &control : m_controls) {
+        const std::optional<WORD> key = accessKey(control.design->caption);
+        if (control.design->kind == design::ControlKind::PushButton && key) {
+            keys.push_back(ACCEL{FALT | FVIRTKEY, *key, static_cast<WORD>(control.id)});
+        }
+    }
+    return CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size()));
 }
 
 int Form1Window::scaled(int twips) const
@@ -228,14 +245,17 @@ void Form1Window::placeControls()
     }
 }
 
-// Above 96 dpi the double-size drawing, which covers the same area.
+// Above 96 dpi the double-size drawing, which covers the same area; each is
+// decoded when first shown.
 void Form1Window::loadHeading()
 {
-    std::unique_ptr<Heading> &heading = m_dpi > design::kDesignDpi ? m_heading2x : m_heading;
+    const bool doubleSize = m_dpi > design::kDesignDpi;
+    std::unique_ptr<Heading> &heading = m_headings.at(doubleSize ? 1 : 0);
     if (!heading) {
-        heading = std::make_unique<Heading>(
-            m_instance, m_dpi > design::kDesignDpi ? HEXLARK_HEADING_2X : HEXLARK_HEADING);
+        heading = std::make_unique<Heading>(m_instance,
+                                            doubleSize ? HEXLARK_HEADING_2X : HEXLARK_HEADING);
     }
+    m_heading = heading.get();
 }
 
 // Where Windows suggests after a change of dpi; at first, as framePosition()
@@ -272,8 +292,7 @@ void Form1Window::paint()
     if (dc == nullptr) {
         return;
     }
-    const Heading &heading = m_dpi > design::kDesignDpi ? *m_heading2x : *m_heading;
-    heading.draw(dc, scaled(design::kForm1.pictureWidth), scaled(design::kForm1.pictureHeight));
+    m_heading->draw(dc, scaled(design::kForm1.pictureWidth), scaled(design::kForm1.pictureHeight));
     EndPaint(m_window, &paint);
 }
 
@@ -304,7 +323,7 @@ const Form1Window::Control *Form1Window::controlByWindow(HWND window) const
 const Form1Window::Control *Form1Window::controlById(int id) const
 {
     for (const Control &control : m_controls) {
-        if (kFirstControlId + control.design->tabIndex == id) {
+        if (control.id == id) {
             return &control;
         }
     }

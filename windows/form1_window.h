@@ -12,9 +12,12 @@ class Annotations;
 class ErrorPath;
 class Form1Handlers;
 class Heading;
+class RandomSource;
+class Win32Clipboard;
+class Win32MessageBox;
+class Win32Pause;
 class Win32ScreenReader;
 class Win32TextBox;
-struct Platform;
 
 // Form1 on Win32: the window and its controls built from the shared design
 // table, scaled to the window's dpi, with every click handed to the shared
@@ -24,7 +27,7 @@ class Form1Window
 public:
     // Creates the window and its controls (hidden) and runs the load
     // handler. Throws std::runtime_error when Windows refuses a part of it.
-    Form1Window(HINSTANCE instance, const Platform &platform);
+    Form1Window(HINSTANCE instance, RandomSource &random, ErrorPath &errors);
     ~Form1Window();
     Form1Window(const Form1Window &) = delete;
     Form1Window &operator=(const Form1Window &) = delete;
@@ -38,6 +41,7 @@ private:
     struct Control
     {
         const design::ControlDesign *design = nullptr;
+        int id = 0; // its WM_COMMAND id
         HWND window = nullptr;
         HFONT ownFont = nullptr; // the design's font for this control, if it has one
     };
@@ -45,6 +49,7 @@ private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void createControls();
+    HACCEL createAccessKeys() const;
     void applyDpi(UINT dpi, const RECT *suggested);
     void applyFonts();
     void placeControls();
@@ -67,10 +72,13 @@ private:
     HFONT m_controlFont = nullptr;
     UINT m_dpi = 0;
     std::array<Control, design::kControls.size()> m_controls{};
-    std::unique_ptr<Heading> m_heading;
-    std::unique_ptr<Heading> m_heading2x;
+    std::array<std::unique_ptr<Heading>, 2> m_headings; // at 96 dpi and the double-size one
+    const Heading *m_heading = nullptr;                 // the one the window's dpi shows
     std::unique_ptr<Annotations> m_annotations;
     std::unique_ptr<Win32TextBox> m_textBox;
+    std::unique_ptr<Win32Clipboard> m_clipboard;
+    std::unique_ptr<Win32Pause> m_pause;
+    std::unique_ptr<Win32MessageBox> m_messages;
     std::unique_ptr<Win32ScreenReader> m_reader;
     std::unique_ptr<Form1Handlers> m_handlers;
 };

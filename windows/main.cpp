@@ -1,6 +1,5 @@
 #include "clock.h"
 #include "error_path.h"
-#include "form1_handlers.h"
 #include "form1_window.h"
 #include "random_source.h"
 #include "win32.h"
@@ -31,11 +30,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
         }
         const hexlark::SystemClock clock;
         hexlark::ChaChaRandomSource random(hexlark::readEntropySeed(), clock);
-        hexlark::Win32Clipboard clipboard;
-        hexlark::Win32Pause pause;
-        hexlark::Win32MessageBox messages;
-        hexlark::Form1Window window(
-            instance, hexlark::Platform{random, clipboard, pause, messages, g_errors});
+        hexlark::Form1Window window(instance, random, g_errors);
         return window.run(showCommand);
     } catch (const std::exception &error) {
         g_errors.fail(error.what());

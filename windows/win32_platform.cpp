@@ -5,7 +5,6 @@
 
 #include <cstring>
 #include <exception>
-#include <stdexcept>
 
 namespace hexlark {
 namespace {
@@ -47,20 +46,6 @@ bool Win32TextBox::lock()
         return false;
     }
     return (GetWindowLongPtrW(m_edit, GWL_STYLE) & ES_READONLY) != 0;
-}
-
-Win32Clipboard::Win32Clipboard()
-    : m_owner(CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
-                              nullptr))
-{
-    if (m_owner == nullptr) {
-        throw std::runtime_error("cannot create the clipboard's window");
-    }
-}
-
-Win32Clipboard::~Win32Clipboard()
-{
-    DestroyWindow(m_owner);
 }
 
 bool Win32Clipboard::clear()
@@ -109,9 +94,7 @@ void Win32Pause::wait(std::chrono::milliseconds span)
 void Win32MessageBox::show(const std::string &message, const std::string &title)
 {
     // Which button closed the box does not matter.
-    HWND owner = GetActiveWindow();
-    MessageBoxW(owner, widen(message).c_str(), widen(title).c_str(),
-                MB_OK | (owner != nullptr ? MB_APPLMODAL : MB_TASKMODAL));
+    MessageBoxW(m_owner, widen(message).c_str(), widen(title).c_str(), MB_OK | MB_APPLMODAL);
 }
 
 void Win32ErrorPath::fail(const std::string &what)

@@ -24,17 +24,12 @@ private:
     HWND m_edit = nullptr;
 };
 
-// The system clipboard, owned while the program puts text on it by a
-// message-only window of its own: Windows gives the clipboard to a window.
+// The system clipboard, owned by the program's window once it puts text on
+// it: Windows refuses text from a clipboard opened without an owner.
 class Win32Clipboard final : public Clipboard
 {
 public:
-    // Throws std::runtime_error when Windows refuses the owner window.
-    Win32Clipboard();
-    ~Win32Clipboard() override;
-    Win32Clipboard(const Win32Clipboard &) = delete;
-    Win32Clipboard &operator=(const Win32Clipboard &) = delete;
-
+    explicit Win32Clipboard(HWND owner) : m_owner(owner) {}
     bool clear() override;
     bool setText(const std::string &text) override;
 
@@ -50,12 +45,16 @@ public:
     void wait(std::chrono::milliseconds span) override;
 };
 
-// Owned by the program's active window, which it keeps from taking input
-// until dismissed; with none active, every window of the program.
+// Owned by the program's window, centred on it and kept in front of it, which
+// it keeps from taking input until dismissed.
 class Win32MessageBox final : public MessageBox
 {
 public:
+    explicit Win32MessageBox(HWND owner) : m_owner(owner) {}
     void show(const std::string &message, const std::string &title) override;
+
+private:
+    HWND m_owner = nullptr;
 };
 
 // Shows one box naming the failure, then ends the process at once with a

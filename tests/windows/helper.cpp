@@ -14,6 +14,7 @@
 
 #include <oleacc.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -154,6 +155,20 @@ int main(int argc, char *argv[])
         }
         std::puts(IsClipboardFormatAvailable(g_own) ? "beside" : "alone");
         CloseClipboard();
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "look") == 0) {
+        const auto handle = [](HWND window) {
+            return static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(window));
+        };
+        RECT frame{};
+        GetWindowRect(hexlark(), &frame);
+        if (HWND about = FindWindowW(nullptr, L"About")) {
+            std::printf("about\t%llx\n", handle(GetWindow(about, GW_OWNER)));
+        }
+        std::printf("clipboard\t%llx\n", handle(GetClipboardOwner()));
+        std::printf("window\t%llx\t%ld\t%ld\t%ld\t%ld\n", handle(hexlark()), frame.left, frame.top,
+                    frame.right, frame.bottom);
         return 0;
     }
     return 2;
