@@ -94,10 +94,11 @@ def test_fixed_window_stays_fixed_when_full_screen_or_maximized(wm, monitors):
             x.geometry(app.window)), "the window stays in one place")
         for state in ("fullscreen", "maximized_vert,maximized_horz"):
             for change in ("add", "remove"):
-                # Then "above", which every one of them grants: its answer comes after the first one.
-                for states_asked in (state, "above"):
+                # Then "skip_taskbar", which every one of them grants and no state takes back:
+                # its answer comes after the first one.
+                for states_asked in (state, "skip_taskbar"):
                     run(["wmctrl", "-i", "-r", app.window, "-b", f"{change},{states_asked}"], env=x.env)
-                wait_for(lambda: ("_NET_WM_STATE_ABOVE" in states()) == (change == "add"),
+                wait_for(lambda: ("_NET_WM_STATE_SKIP_TASKBAR" in states()) == (change == "add"),
                          f"{wm} answers {change} {state}", 5)
                 wait_for(lambda: not states() & REFUSED and x.geometry(app.window) == place,
                          f"{change} {state}: {x.geometry(app.window)} {states()}, not {place}", 5)
