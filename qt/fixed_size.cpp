@@ -4,7 +4,8 @@
 
 #include <QEvent>
 #include <QMetaObject>
-#include <QResizeEvent>
+#include <QRect>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -12,11 +13,20 @@ namespace hexlark {
 namespace {
 
 constexpr Qt::WindowStates kRefused = Qt::WindowMaximized | Qt::WindowFullScreen;
+// How long the window stands still before its size and place count: a
+// window manager that grants a state may give the size before it says which
+// state, fluxbox maximizes one way and then the other, and the places Qt
+// reports on the way are not all where the window stands.
+constexpr int kSettleMs = 250;
 
 } // namespace
 
-FixedSize::FixedSize(QWidget &window, QSize size) : QObject(&window), m_window(window), m_size(size)
+FixedSize::FixedSize(QWidget &window, QSize size)
+    : QObject(&window), m_window(window), m_size(size), m_settle(new QTimer(this))
 {
+    m_settle->setSingleShot(true);
+    m_settle->setInterval(kSettleMs);
+    connect(m_settle, &QTimer::timeout, this, &FixedSize::settle);
     m_window.setFixedSize(m_size);
     m_window.installEventFilter(this);
 }
@@ -32,13 +42,9 @@ bool FixedSize::eventFilter(QObject *watched, QEvent *event)
         connect(m_window.windowHandle(), &QWindow::windowStateChanged, this,
                 &FixedSize::allowGivenSize, Qt::UniqueConnection);
         break;
+    case QEvent::Move:
     case QEvent::Resize:
-        // Any other size while its limits stand is taken back, once the
-        // window system is done giving it.
-        if (static_cast<QResizeEvent *>(event)->size() != m_size &&
-            m_window.maximumSize() == m_size) {
-            QMetaObject::invokeMethod(this, &FixedSize::takeOwnSize, Qt::QueuedConnection);
-        }
+        m_settle->start();
         break;
     case QEvent::WindowStateChange:
         if (m_window.windowState() & kRefused) {
@@ -69,9 +75,30 @@ bool FixedSize::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
+void FixedSize::settle()
+{
+    const QWindow *handle = m_window.windowHandle();
+    if (handle == nullptr || (handle->windowStates() & kRefused)) {
+        return;
+    }
+    if (m_window.size() == m_size) {
+        m_place = m_window.geometry().topLeft();
+        m_placeRatio = m_window.devicePixelRatioF();
+    } else if (m_window.maximumSize() == m_size) {
+        takeOwnSize();
+    }
+}
+
 void FixedSize::takeOwnSize()
 {
-    if (m_window.maximumSize() == m_size) {
+    // An X11 window manager keeps the place asked for with a size as the
+    // window's own, in a state or out of it, and one that left a state
+    // without giving back what it saved (KWin on two monitors) leaves the
+    // state's place: the size is taken back where the window stood. Only a
+    // move to a screen of another scale brings one to take where it now is.
+    if (!onWayland() && m_place && m_window.devicePixelRatioF() == m_placeRatio) {
+        m_window.setGeometry(QRect(*m_place, m_size));
+    } else {
         m_window.resize(m_size);
     }
 }

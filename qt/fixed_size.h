@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QObject>
+#include <QPoint>
 #include <QSize>
 
+#include <optional>
+
+class QTimer;
 class QWidget;
 
 namespace hexlark {
@@ -31,10 +35,17 @@ private:
     // design's pixels; on Wayland Qt 6.8 lets a drag of its title bar's frame
     // resize a window past its limits.
     void takeOwnSize();
+    // Once the window stands still: notes its place, or takes its own size.
+    void settle();
 
     QWidget &m_window;
     QSize m_size;
     bool m_leave = false;
+    QTimer *m_settle = nullptr;
+    // Where the window last stood still at its own size, in no refused
+    // state, and the scale it had there.
+    std::optional<QPoint> m_place;
+    qreal m_placeRatio = 1.0;
 };
 
 } // namespace hexlark

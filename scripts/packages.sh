@@ -29,7 +29,7 @@ TEST_PACKAGES=(
     dpkg-dev file build-essential debhelper lintian
     weston xwayland wl-clipboard at-spi2-core python3-pyatspi dbus-daemon dbus-bin
     x11-xserver-utils xfce4-settings
-    python3-pytest python3-pil python3-xlib openbox icewm fluxbox wmctrl
+    python3-pytest python3-pil python3-xlib openbox icewm fluxbox kwin-x11 wmctrl
     "${WINE_PACKAGES[@]}" python3-pefile g++-mingw-w64-x86-64-posix
     orca qt6-gtk-platformtheme fonts-cantarell fonts-noto-core
     wixl msitools osslsigncode openssl python3-liblnk autopkgtest faketime mmdebstrap

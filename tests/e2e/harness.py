@@ -2,7 +2,7 @@
 
 Fixtures (conftest.py) start everything a test needs and always stop it again:
   x       XSession(screen="1024x768x24", wm="openbox"): a private Xvfb (-displayfd,
-          -noreset) with a window manager (openbox, icewm, fluxbox; None: none),
+          -noreset) with a window manager (openbox, icewm, fluxbox, kwin_x11; None: none),
           a private D-Bus session bus
           (which starts AT-SPI and other services on demand) and XDG_RUNTIME_DIR,
           HOME and XDG folders of its own under x.tmp. Tests that need other
@@ -42,6 +42,8 @@ Helpers:
   x.close(app)                WM_DELETE_WINDOW, as a window manager sends it; the
                               exit status (None if the program did not end).
   x.property(window, name)    a window's (or x.xlib's root's) property, or None.
+  x.panel(height)             a dock along the screen's top that keeps that many pixels
+                              to itself (_NET_WM_STRUT_PARTIAL), as a desktop's panel does.
   x.server, x.xlib            the Xvfb process, and python3-xlib's Display on it.
   colour_faults(image)        [] when a picture of the client area, at any scale,
                               shows the window's colours (see colour_checks).
@@ -67,7 +69,7 @@ import time
 
 import pytest
 from PIL import Image
-from Xlib import XK, X, display, protocol
+from Xlib import XK, X, Xatom, display, protocol
 from Xlib.ext import xtest
 
 ADDRESS = re.compile(rb"[0-9A-F]{2}(-[0-9A-F]{2}){5}")
@@ -155,7 +157,8 @@ class XSession:
             self.start(["openbox", "--sm-disable", "--startup", f"touch {self.tmp}/wm-ready"])
             wait_for(lambda: os.path.exists(f"{self.tmp}/wm-ready"), "openbox manages the screen")
         elif wm:
-            self.start([wm])
+            # KWin composites with OpenGL unless told not to; Xvfb has none to give.
+            self.start([wm], env=dict(self.env, KWIN_COMPOSE="N"))
             wait_for(lambda: self.property(self.xlib.screen().root, "_NET_SUPPORTING_WM_CHECK"),
                      f"{wm} manages the screen")
 
@@ -241,6 +244,15 @@ class XSession:
         if isinstance(window, str):
             window = self.xlib.create_resource_object("window", int(window))
         return window.get_full_property(self.xlib.intern_atom(name), X.AnyPropertyType)
+
+    def panel(self, height):
+        screen, atom = self.xlib.screen(), self.xlib.intern_atom
+        dock = screen.root.create_window(0, 0, screen.width_in_pixels, height, 0, X.CopyFromParent)
+        dock.change_property(atom("_NET_WM_WINDOW_TYPE"), Xatom.ATOM, 32, [atom("_NET_WM_WINDOW_TYPE_DOCK")])
+        dock.change_property(atom("_NET_WM_STRUT_PARTIAL"), Xatom.CARDINAL, 32,
+                             [0, 0, height, 0, 0, 0, 0, 0, 0, screen.width_in_pixels - 1, 0, 0])
+        dock.map()
+        self.xlib.sync()
 
     def geometry(self, window):
         info = run(["xwininfo", "-id", window], env=self.env).stdout.decode()

@@ -46,6 +46,17 @@ def test_window_larger_than_the_screen_opens_with_its_frame_on_it(x):
     wait_for(lambda: x.frame(app.window)[:2] == (0, 0), f"the frame at 0, 0 ({x.frame(app.window)})", 5)
 
 
+def test_window_opens_centred_in_the_work_area_beside_a_panel(x):
+    x.panel(200)
+    root = x.xlib.screen().root
+    wait_for(lambda: list(x.property(root, "_NET_WORKAREA").value[:4]) == [0, 200, 1024, 568],
+             "openbox keeps the panel's strip out of the work area", 5)
+    app = x.hexlark()
+    frame = lambda: x.frame(app.window)
+    wait_for(lambda: (lambda f: abs(2 * f[0] + f[2] - 1024) <= 2 and abs(2 * f[1] + f[3] - 968) <= 2)(frame()),
+             f"the frame centred in the work area (it is {frame()})", 5)
+
+
 # The client area at each font resolution, in device pixels, with Qt's scaling or without.
 CLIENT_AREAS = {96: CLIENT, 120: (341, 204), 144: (410, 245), 192: DOUBLE}
 
@@ -62,13 +73,33 @@ def test_layout_and_fonts_scale_together(x, dpi):
         assert x.close(app) == 0, open(app.log).read()
 
 
-@pytest.mark.parametrize("wm", ["icewm", "fluxbox"])
-def test_fixed_window_stays_fixed_when_full_screen_or_maximized(wm):
-    with XSession(wm=wm) as x:
+REFUSED = {"_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ"}
+
+
+@pytest.mark.parametrize("wm, monitors", [pytest.param(wm, monitors, id=f"{wm}-{monitors}-monitors")
+                                          for wm in ("openbox", "icewm", "fluxbox", "kwin_x11")
+                                          for monitors in (1, 2)])
+def test_fixed_window_stays_fixed_when_full_screen_or_maximized(wm, monitors):
+    with XSession(screen=f"{1024 * monitors}x768x24", wm=wm) as x:
+        if monitors == 2:  # the primary on the right of the screen's one output
+            for left in (0, 1024):
+                run(["xrandr", "--setmonitor", f"{'*' * bool(left)}M{left}", f"1024/271x768/203+{left}+0",
+                     "none" if left else "screen"], env=x.env)
         app = x.hexlark()
+        states = lambda: {x.xlib.get_atom_name(a) for a in getattr(
+            x.property(app.window, "_NET_WM_STATE"), "value", ())}
         wait_for(lambda: x.property(app.window, "_NET_FRAME_EXTENTS"), f"{wm} frames the window")
+        # Where it stands once it has placed itself by its frame.
+        place = wait_for(lambda: (lambda at: time.sleep(0.3) or x.geometry(app.window) == at and at)(
+            x.geometry(app.window)), "the window stays in one place")
         for state in ("fullscreen", "maximized_vert,maximized_horz"):
-            run(["wmctrl", "-i", "-r", app.window, "-b", f"add,{state}"], env=x.env)
-            time.sleep(1)  # for the window manager to grant it, and the window to leave it
-            assert x.geometry(app.window)[2:] == CLIENT, state
+            for change in ("add", "remove"):
+                # Then "skip_taskbar", which every one of them grants and no state takes back:
+                # its answer comes after the first one.
+                for states_asked in (state, "skip_taskbar"):
+                    run(["wmctrl", "-i", "-r", app.window, "-b", f"{change},{states_asked}"], env=x.env)
+                wait_for(lambda: ("_NET_WM_STATE_SKIP_TASKBAR" in states()) == (change == "add"),
+                         f"{wm} answers {change} {state}", 5)
+                wait_for(lambda: not states() & REFUSED and x.geometry(app.window) == place,
+                         f"{change} {state}: {x.geometry(app.window)} {states()}, not {place}", 5)
         assert app.proc.poll() is None, open(app.log).read()
