@@ -89,9 +89,11 @@ status=$?
 printf '#!/bin/sh\n[ "$1" != -n ] || shift\nAS_ROOT=yes exec "$@"\n' >"$user/sudo"
 printf '#!/bin/sh\nfor root; do case "$root" in */testbed) break ;; esac; done\n[ "$AS_ROOT" ] && mkdir "$root"\n' >"$user/mmdebstrap"
 printf '#!/bin/sh\nwhile [ "$1" != - ]; do shift; done\n[ "$AS_ROOT" ] && echo "hexlark PASS" >"$3"\n' >"$user/unshare"
-printf '#!/bin/sh\necho hexlark.deb\n' >"$user/scripts/build-deb.sh"
+printf '#!/bin/sh\nmkdir -p "$1/tree/tests"\necho hexlark.deb\n' >"$user/scripts/build-deb.sh"
 chmod +x "$user/mmdebstrap" "$user/unshare"
-said="$(setsid -w env PATH="$user:$PATH" bash "$user/scripts/autopkgtest.sh" "$user/testbed" 2>&1 </dev/null)"
+echo "{}" >"$user/pixels.json"
+said="$(setsid -w env PATH="$user:$PATH" HEXLARK_DESIGN_PIXELS="$user/pixels.json" \
+    bash "$user/scripts/autopkgtest.sh" "$user/testbed" 2>&1 </dev/null)"
 status=$?
 [ "$status" = 0 ] || fails
 
