@@ -47,7 +47,7 @@ endif()
 # that the two in turn run beside all the others, not after them.
 foreach(_test windows_wine_test windows_msi_test)
     if(TEST ${_test})
-        set_tests_properties(${_test} PROPERTIES RESOURCE_LOCK wine TIMEOUT 300 COST 60)
+        set_tests_properties(${_test} PROPERTIES RESOURCE_LOCK wine TIMEOUT 600 COST 60)
     endif()
 endforeach()
 # The Windows edition configured, and its resources built, from a checkout at
