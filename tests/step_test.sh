@@ -108,12 +108,17 @@ trap 'rm -rf "$HEXLARK_LOGS" "$mine" "$hidden" "$ours"' EXIT
 mkdir "$mine/signed" "$hidden"
 echo "the user's" | tee "$mine/notes.txt" "$mine/signed/hexlark.msi" >"$hidden/.notes"
 echo "CMAKE_HOME_DIRECTORY:INTERNAL=/another/tree" >"$mine/CMakeCache.txt"
+# A user who is not root is given a sudo that asks nothing, so that the
+# folder is what is refused.
+mkdir "$HEXLARK_LOGS/asks-nothing"
+cp "$user/sudo" "$HEXLARK_LOGS/asks-nothing/"
 for script in build-deb.sh autopkgtest.sh build-windows.sh package-windows.sh; do
     for given in "$mine" . "$hidden"; do
         if [[ "$script" == *-windows.sh ]]; then
-            said="$(cd "$mine" && HEXLARK_WINDOWS_BUILD="$given" timeout 10 bash "$1/scripts/$script" 2>&1)"
+            said="$(cd "$mine" && HEXLARK_WINDOWS_BUILD="$given" PATH="$HEXLARK_LOGS/asks-nothing:$PATH" \
+                timeout 10 bash "$1/scripts/$script" 2>&1)"
         else
-            said="$(cd "$mine" && timeout 10 bash "$1/scripts/$script" "$given" 2>&1)"
+            said="$(cd "$mine" && PATH="$HEXLARK_LOGS/asks-nothing:$PATH" timeout 10 bash "$1/scripts/$script" "$given" 2>&1)"
         fi
         status=$?
         [ "$status" = 1 ] && [ "$(wc -l <<<"$said")" = 1 ] && [[ "$said" == "$script: "*"${given/#./$mine}"* ]] &&
