@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QMetaObject>
 #include <QRect>
+#include <QResizeEvent>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -43,8 +44,20 @@ bool FixedSize::eventFilter(QObject *watched, QEvent *event)
                 &FixedSize::allowGivenSize, Qt::UniqueConnection);
         break;
     case QEvent::Move:
+        if (!onWayland()) {
+            m_settle->start();
+        }
+        break;
     case QEvent::Resize:
-        m_settle->start();
+        // A Wayland compositor places the window itself and asks no place
+        // back: any other size while the limits stand is taken back as soon
+        // as the window system is done giving it.
+        if (!onWayland()) {
+            m_settle->start();
+        } else if (static_cast<QResizeEvent *>(event)->size() != m_size &&
+                   m_window.maximumSize() == m_size) {
+            QMetaObject::invokeMethod(this, &FixedSize::takeOwnSize, Qt::QueuedConnection);
+        }
         break;
     case QEvent::WindowStateChange:
         if (m_window.windowState() & kRefused) {
@@ -96,6 +109,9 @@ void FixedSize::takeOwnSize()
     // without giving back what it saved (KWin on two monitors) leaves the
     // state's place: the size is taken back where the window stood. Only a
     // move to a screen of another scale brings one to take where it now is.
+    if (m_window.maximumSize() != m_size) {
+        return;
+    }
     if (!onWayland() && m_place && m_window.devicePixelRatioF() == m_placeRatio) {
         m_window.setGeometry(QRect(*m_place, m_size));
     } else {
