@@ -97,7 +97,7 @@ void FixedSize::settle()
     if (m_window.size() == m_size) {
         m_place = m_window.geometry().topLeft();
         m_placeRatio = m_window.devicePixelRatioF();
-    } else if (m_window.maximumSize() == m_size) {
+    } else {
         takeOwnSize();
     }
 }
