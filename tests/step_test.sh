@@ -78,10 +78,10 @@ done
 cp -r "$1/scripts" "$user/"
 said="$(setsid -w env PATH="$user:$PATH" bash "$user/scripts/test.sh" 2>&1 </dev/null)"
 status=$?
-[ "$status" = 1 ] && [[ "$(tail -n 1 <<<"$said")" == *"bash scripts/autopkgtest.sh"* ]] &&
+[ "$status" = 1 ] && [[ "$(tail -n 1 <<<"$said")" == *"run sudo -v && bash scripts/autopkgtest.sh" ]] &&
     grep -q "ctest --preset asan" "$HEXLARK_LOGS/ran" && ! grep -q "preset testbed" "$HEXLARK_LOGS/ran" || fails
 # That user's autopkgtest.sh: with that sudo, one line and no folder made;
-# with one that asks nothing (stand-ins for the package's build and for
+# with one that asks nothing (stand-ins for the package's and the pixels' builds and for
 # what must run as root, which fail unless run through sudo), it passes.
 said="$(setsid -w env PATH="$user:$PATH" bash "$user/scripts/autopkgtest.sh" "$user/testbed" 2>&1 </dev/null)"
 status=$?
@@ -91,8 +91,8 @@ printf '#!/bin/sh\nfor root; do case "$root" in */testbed) break ;; esac; done\n
 printf '#!/bin/sh\nwhile [ "$1" != - ]; do shift; done\n[ "$AS_ROOT" ] && echo "hexlark PASS" >"$3"\n' >"$user/unshare"
 printf '#!/bin/sh\nmkdir -p "$1/tree/tests"\necho hexlark.deb\n' >"$user/scripts/build-deb.sh"
 chmod +x "$user/mmdebstrap" "$user/unshare"
-echo "{}" >"$user/pixels.json"
-said="$(setsid -w env PATH="$user:$PATH" HEXLARK_DESIGN_PIXELS="$user/pixels.json" \
+printf '#!/bin/sh\n[ "$1" != --build ] || { mkdir -p "$2/tests" && echo {} >"$2/tests/design_pixels.json"; }\n' >"$user/cmake"
+said="$(setsid -w env -u HEXLARK_DESIGN_PIXELS PATH="$user:$PATH" \
     bash "$user/scripts/autopkgtest.sh" "$user/testbed" 2>&1 </dev/null)"
 status=$?
 [ "$status" = 0 ] || fails
