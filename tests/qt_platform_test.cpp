@@ -1,7 +1,10 @@
+#include "fixed_size.h"
 #include "qt_platform.h"
 
 #include <QApplication>
 #include <QObject>
+#include <QRect>
+#include <QSize>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -33,7 +36,8 @@ struct EventLog final : QObject
 
 } // namespace
 
-// The platform operations on Qt, on the offscreen platform.
+// The platform operations on Qt, and a window of fixed size, on the offscreen
+// platform.
 class QtPlatformTest : public QObject
 {
     Q_OBJECT
@@ -58,6 +62,20 @@ private slots:
         QVERIFY(std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(90));
         QVERIFY2(log.seen.contains("paint") && !log.seen.contains("key"), qPrintable(log.seen));
         QTRY_VERIFY(log.seen.contains("key"));
+    }
+    // A size given with no state, as KWin on two monitors leaves full screen
+    // without what it saved, is taken back where the window stood.
+    void fixedSizeTakenBackInPlace()
+    {
+        QWidget window;
+        new FixedSize(window, QSize(273, 163));
+        window.setGeometry(100, 80, 273, 163);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::qWait(500); // stands still long enough for its place to count
+        QWindowSystemInterface::handleGeometryChange<QWindowSystemInterface::SynchronousDelivery>(
+            window.windowHandle(), QRect(0, 0, 1024, 768));
+        QTRY_COMPARE(window.geometry(), QRect(100, 80, 273, 163));
     }
 };
 
