@@ -18,43 +18,32 @@ def test_toolkit_warnings_held_at_start_are_passed_on_once_the_window_is_up(x):
     assert open(app.log).read().startswith("Unknown scale factor rounding policy: Bogus.")
 
 
-# The display named in the environment ("session": the test's own) and on the
+# The displays named in the environment (DISPLAY None: the test's own) and on the
 # command line, and what the one line said must hold.
+NOT_ANSWERING, OWN = {"DISPLAY": ":4093", "WAYLAND_DISPLAY": ":4093"}, {"DISPLAY": None}
+WAYLAND = {"WAYLAND_DISPLAY": "wayland-0", "XDG_SESSION_TYPE": "wayland"}
 CANNOT_SHOW = {
-    "unset": (None, [], b"(neither DISPLAY nor WAYLAND_DISPLAY is set)"),
-    "empty": ("", [], b"(neither DISPLAY nor WAYLAND_DISPLAY is set)"),
-    "not answering": (":4093", [], b"cannot reach the display (DISPLAY=:4093, WAYLAND_DISPLAY=:4093)"),
-    "-display not answering": ("session", ["-display", ":4093"], b"cannot reach the display (-display :4093)"),
-    "--display not answering": ("session", ["--display", ":4093"], b"cannot reach the display (--display :4093)"),
-    "no such platform": ("session", ["-platform", "nonexistent"], b'platform plugin "nonexistent"'),
-    "Wayland only, no qt6-wayland": ("wayland", [], b'"wayland" in "" (the Debian package qt6-wayland brings it)'),
+    "unset": ({}, [], b"(neither DISPLAY nor WAYLAND_DISPLAY is set)"),
+    "empty": ({"DISPLAY": "", "WAYLAND_DISPLAY": ""}, [], b"(neither DISPLAY nor WAYLAND_DISPLAY is set)"),
+    "not answering": (NOT_ANSWERING, [], b"cannot reach the display (DISPLAY=:4093, WAYLAND_DISPLAY=:4093)"),
+    "-display not answering": (OWN, ["-display", ":4093"], b"cannot reach the display (-display :4093)"),
+    "--display not answering": (OWN, ["--display", ":4093"], b"cannot reach the display (--display :4093)"),
+    "no such platform": (OWN, ["-platform", "nonexistent"], b'platform plugin "nonexistent"'),
+    "Wayland only, no qt6-wayland": (WAYLAND, [], b'"wayland" in "" (the Debian package qt6-wayland brings it)'),
 }
 
 
-def without_qt6_wayland(tmp):
-    """A system installed without Recommends: a copy of the program whose qt.conf gives Qt a plugin
-    folder holding every platform plugin but Wayland's (no namespace, which a chroot refuses a user)."""
-    tmp = f"{tmp}/without-qt6-wayland"
-    platforms = f"{tmp}/plugins/platforms"
-    os.makedirs(platforms)
-    for plugin in glob.glob("/usr/lib/*/qt6/plugins/platforms/*.so"):
-        if "wayland" not in os.path.basename(plugin):
-            os.symlink(plugin, f"{platforms}/{os.path.basename(plugin)}")
-    with open(f"{tmp}/qt.conf", "w") as conf:
-        conf.write(f"[Paths]\nPlugins={tmp}/plugins\n")
-    return shutil.copy(os.environ["HEXLARK_BINARY"], tmp)
-
-
-@pytest.mark.parametrize("display,args,said", CANNOT_SHOW.values(), ids=CANNOT_SHOW)
-def test_window_that_cannot_be_shown_is_reported_in_one_line(x, display, args, said):
+@pytest.mark.parametrize("displays,args,said", CANNOT_SHOW.values(), ids=CANNOT_SHOW)
+def test_window_that_cannot_be_shown_is_reported_in_one_line(x, displays, args, said):
     env = {k: v for k, v in x.env.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-    program = without_qt6_wayland(x.tmp) if display == "wayland" else os.environ["HEXLARK_BINARY"]
-    if display == "session":
-        env["DISPLAY"] = x.display
-    elif display == "wayland":
-        env.update(WAYLAND_DISPLAY="wayland-0", XDG_SESSION_TYPE="wayland")
-    elif display is not None:
-        env.update(DISPLAY=display, WAYLAND_DISPLAY=display)
+    env |= {name: x.env[name] if value is None else value for name, value in displays.items()}
+    program = os.environ["HEXLARK_BINARY"]
+    if displays is WAYLAND:  # as installed without Recommends: every platform plugin but Wayland's, by qt.conf
+        shutil.copytree(glob.glob("/usr/lib/*/qt6/plugins/platforms")[0], f"{x.tmp}/plugins/platforms",
+                        ignore=shutil.ignore_patterns("*wayland*"))  # no namespace, which a chroot refuses a user
+        with open(f"{x.tmp}/qt.conf", "w") as conf:
+            conf.write(f"[Paths]\nPlugins={x.tmp}/plugins\n")
+        program = shutil.copy(program, x.tmp)
     done = run([program, *args], env=env, check=False)
     assert (done.returncode, done.stderr.count(b"\n")) == (2, 1), done.stderr
     assert done.stderr.startswith(b"hexlark: ") and said in done.stderr, done.stderr
