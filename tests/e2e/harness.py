@@ -129,9 +129,9 @@ class XSession(contextlib.AbstractContextManager):
             self.number = int(announced.readline())
         homes = {"XDG_RUNTIME_DIR": "runtime", "HOME": "home", "XDG_CACHE_HOME": "cache",
                  "XDG_CONFIG_HOME": "config", "XDG_DATA_HOME": "data"}
-        self.env = {k: v for k, v in os.environ.items() if k not in ("WAYLAND_DISPLAY", "QT_QPA_PLATFORM",
-                    "SESSION_MANAGER")} | {var: f"{self.tmp}/{name}" for var, name in homes.items()}
-        self.env["DISPLAY"] = f":{self.number}"
+        self.env = {k: v for k, v in os.environ.items()
+                    if k not in ("WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "SESSION_MANAGER")}
+        self.env |= {var: f"{self.tmp}/{name}" for var, name in homes.items()} | {"DISPLAY": f":{self.number}"}
         for name in homes.values():
             os.makedirs(f"{self.tmp}/{name}", mode=0o700)
         bus = self.start(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE)
