@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <new>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -43,9 +44,7 @@ struct ScriptedSource final : RandomSource
 ChaChaKey countingKey()
 {
     ChaChaKey key{};
-    for (std::size_t i = 0; i < key.size(); ++i) {
-        key[i] = static_cast<std::uint8_t>(i);
-    }
+    std::iota(key.begin(), key.end(), std::uint8_t{0});
     return key;
 }
 

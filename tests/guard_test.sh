@@ -24,10 +24,7 @@ make_root() {
     esac
     mkdir -p "$2"
 }
-furnish() {
-    mkdir -p "$1$(home_of "$2")/hexlark"
-    cp -r "$root/scripts" "$1$(home_of "$2")/hexlark"
-}
+furnish() { mkdir -p "$1$(home_of "$2")/hexlark" && cp -r "$root/scripts" "$1$(home_of "$2")/hexlark"; }
 enter() {
     case "$FAULT" in
     "$2:run.sh said more") [[ "$4" != *run.sh ]] || echo "QStandardPaths: runtime directory not owned" ;;
