@@ -152,14 +152,14 @@ private slots:
         QTest::addColumn<Monitors>("monitors");
         QTest::addColumn<QSize>("frame");
         QTest::addColumn<QPoint>("at");
-        const Monitor left{{0, 0, 1920, 1080}};
-        const Monitor right{{1920, 0, 1920, 1080}};
+        const Monitor left{{0, 0, 1920, 1080}, false};
+        const Monitor right{{1920, 0, 1920, 1080}, false};
         const Monitor primaryRight{{1920, 0, 1920, 1080}, true};
         // clang-format off
         QTest::newRow("fits: centred") << Monitors{{{0, 0, 1024, 768}, true}} << QSize(279, 190) << QPoint(372, 289);
         QTest::newRow("centred under a top panel") << Monitors{{{0, 30, 1024, 738}, true}} << QSize(279, 190) << QPoint(372, 304);
         QTest::newRow("on the primary, on the right") << Monitors{left, primaryRight} << QSize(279, 190) << QPoint(2740, 445);
-        QTest::newRow("primary right of one at negative x") << Monitors{{{-1280, -200, 1280, 1024}}, {{0, 0, 1920, 1080}, true}} << QSize(279, 190) << QPoint(820, 445);
+        QTest::newRow("primary right of one at negative x") << Monitors{{{-1280, -200, 1280, 1024}, false}, {{0, 0, 1920, 1080}, true}} << QSize(279, 190) << QPoint(820, 445);
         QTest::newRow("none primary: the first") << Monitors{right, left} << QSize(279, 190) << QPoint(2740, 445);
         QTest::newRow("larger: top-left on the area") << Monitors{{{0, 0, 1024, 768}, true}} << QSize(1371, 845) << QPoint(0, 0);
         QTest::newRow("larger, under a panel, on the right") << Monitors{left, {{1920, 30, 1280, 994}, true}} << QSize(1371, 845) << QPoint(1920, 104);
