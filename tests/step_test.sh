@@ -71,7 +71,8 @@ done
 cp -r "$1/scripts" "$user/"
 try setsid -w env PATH="$user:$PATH" bash "$user/scripts/test.sh"
 [ "$status" = 1 ] && [[ "$(tail -n 1 <<<"$said")" == *"bash scripts/autopkgtest.sh"* ]] &&
-    grep -q "ctest --preset asan" "$HEXLARK_LOGS/ran" && ! grep -q "preset testbed" "$HEXLARK_LOGS/ran" || fails
+    grep -q "ctest --preset ci" "$HEXLARK_LOGS/ran" && grep -q "ctest --preset asan" "$HEXLARK_LOGS/ran" &&
+    ! grep -Eq "preset (testbed|full)" "$HEXLARK_LOGS/ran" || fails
 # That user's autopkgtest.sh: with that sudo, one line and no folder made;
 # with one that asks nothing (and a stand-in for the package's build; any
 # file stands for the design's pixels), it passes.
