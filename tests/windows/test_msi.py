@@ -167,7 +167,8 @@ def test_install_upgrade_and_uninstall_find_the_folder(wine, tmp_path, chosen):
     [entry], [product] = registered(wine, "\\Uninstall\\"), registered(wine, "\\Installer\\Products\\")
     assert {name: value(wine, entry, name) for name in ENTRY} == ENTRY
     [link] = [name for name in files(wine) - before if name.endswith("Start Menu/Programs/Hexlark.lnk")]
-    shortcut, icon = pylnk.open(f"{wine.x.tmp}/prefix/drive_c/{link}"), value(wine, product, "ProductIcon")
+    shortcut, icon = pylnk.file(), value(wine, product, "ProductIcon")
+    shortcut.open(f"{wine.x.tmp}/prefix/drive_c/{link}")
     assert (shortcut.local_path, shortcut.working_directory, shortcut.icon_location) == (program, folder + "\\", icon)
     for copy in (program, icon):  # the program as it ships; its icon, as an advertised shortcut needs
         assert open(wine.run("wine", "winepath", "-u", copy), "rb").read() == open(EXE, "rb").read()
