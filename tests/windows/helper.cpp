@@ -99,7 +99,6 @@ int main(int argc, char *argv[])
     const HWND hexlark = FindWindowW(nullptr, L"Hexlark");
     if (mode == "hold") {
         while (!OpenClipboard(nullptr)) {
-            Sleep(1);
         }
         std::puts("holding");
         Sleep(ms / 2);
