@@ -4,7 +4,9 @@
 # root of the Debian release this one is (the one the package is built for)
 # made with mmdebstrap, which holds only what the package and
 # debian/tests/control bring in, so that a tool the tests start but the
-# control file leaves out fails here. Needs Debian's mirrors, and root for
+# control file leaves out fails here. The package is built here, or is the
+# one scripts/build-deb.sh built in HEXLARK_PACKAGE_DIR, with the tree it
+# was built from (the test build's). Needs Debian's mirrors, and root for
 # the testbed: run by a user, it makes and enters it through sudo (which
 # must ask no password where there is no terminal), and removes what root
 # made there. Works in the folder given (build/autopkgtest unless given: a
@@ -26,12 +28,19 @@ own_folder "$work" "the folder given"
 ensure_packages "${TESTBED_PACKAGES[@]}"
 release="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
 [ -n "$release" ] || fail "/etc/os-release names no Debian release to make the testbed of"
-# The package and the source it was built from, in $work/tree.
-deb="$(bash "$root/scripts/build-deb.sh" "$work" | tail -n 1)"
+# The package, and the source it was built from in tree/ beside it.
+if [ -n "${HEXLARK_PACKAGE_DIR:-}" ]; then
+    package="$HEXLARK_PACKAGE_DIR"
+    deb="$(ls "$package"/hexlark_*.deb 2>/dev/null)" && [ -d "$package/tree" ] ||
+        fail "no package built by scripts/build-deb.sh in $package"
+else
+    package="$work"
+    deb="$(bash "$root/scripts/build-deb.sh" "$work" | tail -n 1)"
+fi
 # The design's pixels the smoke test clicks and crops by, as a build of this
-# tree writes them: the test build's (ctest --preset testbed), or one made here.
+# tree writes them: the test build's (ctest --preset testbed or full), or one made here.
 pixels() {
-    cmake -S "$work/tree" -B "$work/pixels" -DHEXLARK_WINDOWS_EDITION=OFF -DHEXLARK_BUILD_BENCHMARKS=OFF &&
+    cmake -S "$package/tree" -B "$work/pixels" -DHEXLARK_WINDOWS_EDITION=OFF -DHEXLARK_BUILD_BENCHMARKS=OFF &&
         cmake --build "$work/pixels" --target design_pixels_json
 }
 if [ -z "${HEXLARK_DESIGN_PIXELS:-}" ]; then
@@ -40,7 +49,7 @@ if [ -z "${HEXLARK_DESIGN_PIXELS:-}" ]; then
     HEXLARK_DESIGN_PIXELS="$work/pixels/tests/design_pixels.json"
 fi
 [ -f "$HEXLARK_DESIGN_PIXELS" ] || fail "no design's pixels at $HEXLARK_DESIGN_PIXELS"
-cp "$HEXLARK_DESIGN_PIXELS" "$work/tree/tests/design_pixels.json"
+cp "$HEXLARK_DESIGN_PIXELS" "$package/tree/tests/design_pixels.json"
 as_root rm -rf "$work/testbed"
 rm -f "$work/summary"
 # With this system's leave, if any, to use a Release file past its Valid-Until
@@ -54,7 +63,7 @@ as_root mmdebstrap --quiet --variant=apt "$release" "$work/testbed" \
 status=0
 as_root unshare --mount --propagation private bash -c 'mount -t proc proc "$1/proc" &&
     exec autopkgtest --apt-upgrade --summary-file "$2" "$3" "$4" -- chroot "$1"' - \
-    "$work/testbed" "$work/summary" "$deb" "$work/tree/" || status=$?
+    "$work/testbed" "$work/summary" "$deb" "$package/tree/" || status=$?
 # A run that tested nothing leaves no summary; each test's line there ends in PASS.
 [ "$status" -eq 0 ] && [ -s "$work/summary" ] && ! grep -qv ' PASS$' "$work/summary" ||
     fail "debian/tests failed in a fresh $release testbed (autopkgtest status $status; see $work/summary)"

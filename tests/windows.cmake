@@ -42,12 +42,12 @@ endforeach()
 if(TEST windows_exe_resources_test)
     set_tests_properties(windows_exe_resources_test PROPERTIES TIMEOUT 60)
 endif()
-# One Wine test at a time: Wine and the X clipboard do not mix well between
-# sessions. They start first (COST, before CTest has timings of its own), so
-# that the two in turn run beside all the others, not after them.
+# Each has an X session, a Wine prefix and a wineserver of its own, and waits
+# on Wine far more than it computes: they start first (COST, before CTest has
+# timings of its own), beside each other and all the others.
 foreach(_test windows_wine_test windows_msi_test)
     if(TEST ${_test})
-        set_tests_properties(${_test} PROPERTIES RESOURCE_LOCK wine TIMEOUT 600 COST 60)
+        set_tests_properties(${_test} PROPERTIES TIMEOUT 600 COST 60)
     endif()
 endforeach()
 # The Windows edition configured, and its resources built, from a checkout at

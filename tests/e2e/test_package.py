@@ -1,7 +1,8 @@
-"""The Debian package as a user gets it: built from this tree by
-scripts/build-deb.sh, found clean by lintian, installed with apt, then purged
-without a trace. (Its as-installed tests, debian/tests, run in a fresh Debian
-root: the testbed preset's debian_testbed_test.) Installs with apt: as root or through sudo."""
+"""The Debian package as a user gets it, as scripts/build-deb.sh built it from
+this tree in HEXLARK_PACKAGE_DIR (CTest's debian_package): found clean by
+lintian, installed with apt, then purged without a trace. (Its as-installed
+tests, debian/tests, run in a fresh Debian root: debian_testbed_test.)
+Installs with apt: as root or through sudo."""
 import configparser
 import os
 import re
@@ -10,7 +11,6 @@ import pytest
 
 from harness import APP_ID, VERSION, run
 
-SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 DEB = f"hexlark_{VERSION}_amd64.deb"
 ICONS = "/usr/share/icons/hicolor"
 # The program, its desktop entry, AppStream record, icons, manual page and documents.
@@ -25,15 +25,14 @@ FILES = ["/usr/bin/hexlark", f"/usr/share/applications/{APP_ID}.desktop",
 AS_ROOT = [] if os.geteuid() == 0 else ["sudo", "-n"]
 
 
-@pytest.mark.skipif(bool(AS_ROOT) and run(["sh", "-c", "sudo -n true"], check=False).returncode != 0,
-                    reason="installs with apt: needs root or a sudo that asks no password")
-def test_package_installs_and_purges_without_a_trace(tmp_path):
-    if run(["dpkg-query", "-W", "hexlark"], check=False).returncode == 0:
-        pytest.skip("hexlark is installed already: this test would remove it")
-    deb = run(["bash", f"{SOURCE}/scripts/build-deb.sh", str(tmp_path)], timeout=600).stdout.decode().split()[-1]
-    assert os.path.basename(deb) == DEB
+def test_package_installs_and_purges_without_a_trace():
+    deb = f"{os.environ['HEXLARK_PACKAGE_DIR']}/{DEB}"
     # Debian's own checks of a package, pedantic ones too: none may find anything.
     run(["lintian", "--pedantic", "--fail-on", "error,warning,info,pedantic", "--allow-root", deb], timeout=300)
+    if AS_ROOT and run(["sh", "-c", "sudo -n true"], check=False).returncode != 0:
+        pytest.skip("installs with apt: needs root or a sudo that asks no password")
+    if run(["dpkg-query", "-W", "hexlark"], check=False).returncode == 0:
+        pytest.skip("hexlark is installed already: this test would remove it")
     try:
         run([*AS_ROOT, "apt-get", "install", "-y", "-q", deb], timeout=300)
         listed = run(["dpkg", "-L", "hexlark"]).stdout.decode().split()
