@@ -38,7 +38,7 @@ else
     deb="$(bash "$root/scripts/build-deb.sh" "$work" | tail -n 1)"
 fi
 # The design's pixels the smoke test clicks and crops by, as a build of this
-# tree writes them: the test build's (ctest --preset testbed), or one made here.
+# tree writes them: the test build's (ctest --preset testbed or full), or one made here.
 pixels() {
     cmake -S "$package/tree" -B "$work/pixels" -DHEXLARK_WINDOWS_EDITION=OFF -DHEXLARK_BUILD_BENCHMARKS=OFF &&
         cmake --build "$work/pixels" --target design_pixels_json

@@ -23,14 +23,16 @@ tests() {
     grep -E "tests passed|Total Test time" "$STEP_LOG" || true
 }
 
-build() {
-    step "Configuring the $1 build" cmake --preset "$1"
-    step "Building the $1 build" cmake --build --preset "$1" --parallel 2
-}
-
 cd "$root"
-build ci
-(build asan; tests asan "Testing the asan build") &
+step "Configuring the ci build" cmake --preset ci
+step "Building the ci build" cmake --build --preset ci --parallel 2
+# Built at a lower priority: the first build's tests that build the Debian
+# package, and the testbed that waits on it, go first.
+(
+    step "Configuring the asan build" cmake --preset asan
+    step "Building the asan build" nice -n 10 cmake --build --preset asan --parallel 2
+    tests asan "Testing the asan build"
+) &
 sanitized=$!
 # A failing step ends the script once the sanitizer build's steps have ended too.
 trap 'wait "$sanitized" 2>/dev/null' EXIT

@@ -76,20 +76,19 @@ private slots:
 
     void controls_data()
     {
-        QTest::addColumn<QString>("name");
+        // By each control's name.
         QTest::addColumn<QRect>("rect");
-        QTest::newRow("Label2") << "Label2" << QRect(8, 40, 249, 17);
-        QTest::newRow("Label1") << "Label1" << QRect(8, 56, 249, 17);
-        QTest::newRow("Text1") << "Text1" << QRect(40, 82, 186, 26);
-        QTest::newRow("Command1") << "Command1" << QRect(16, 120, 73, 23);
-        QTest::newRow("Command3") << "Command3" << QRect(88, 120, 73, 23);
-        QTest::newRow("Command2") << "Command2" << QRect(160, 120, 73, 23);
+        QTest::newRow("Label2") << QRect(8, 40, 249, 17);
+        QTest::newRow("Label1") << QRect(8, 56, 249, 17);
+        QTest::newRow("Text1") << QRect(40, 82, 186, 26);
+        QTest::newRow("Command1") << QRect(16, 120, 73, 23);
+        QTest::newRow("Command3") << QRect(88, 120, 73, 23);
+        QTest::newRow("Command2") << QRect(160, 120, 73, 23);
     }
     void controls()
     {
-        QFETCH(QString, name);
         QFETCH(QRect, rect);
-        QWidget *control = m_window->findChild<QWidget *>(name);
+        QWidget *control = m_window->findChild<QWidget *>(QTest::currentDataTag());
         QVERIFY(control != nullptr);
         QCOMPARE(control->geometry(), rect);
     }

@@ -3,13 +3,17 @@
 # ships: there these stay out.
 set(HEXLARK_PACKAGE_DIR ${CMAKE_CURRENT_BINARY_DIR}/package)
 if(TEST e2e_test_package)
-    # It builds the package, on two cores, that the testbed then installs: it
-    # starts among the first. Where it cannot install (not root, or the
-    # package is installed already) it says it skipped once the package is
-    # built and checked, and CTest counts it so rather than as passed.
+    # The package, built once on two cores before the tests that install it
+    # here and in the testbed; scripts/build-deb.sh names it on its last line.
+    add_test(NAME debian_package COMMAND bash -c [[deb="$(bash "$1" "$2" | tail -n 1)" &&
+        [ "$deb" -ef "$2/hexlark_$3_amd64.deb" ] || { echo "build-deb.sh named $deb"; exit 1; }]]
+        - ${PROJECT_SOURCE_DIR}/scripts/build-deb.sh ${HEXLARK_PACKAGE_DIR} ${PROJECT_VERSION})
+    set_tests_properties(debian_package PROPERTIES LABELS package TIMEOUT 600 PROCESSORS 2
+                         COST 1000 FIXTURES_SETUP debian_package)
+    # Where it cannot install (not root, or the package is installed already)
+    # it says it skipped, and CTest counts it so rather than as passed.
     set_tests_properties(e2e_test_package PROPERTIES LABELS "e2e;package" TIMEOUT 600
-                         PROCESSORS 2 COST 100 SKIP_REGULAR_EXPRESSION "[0-9]+ skipped"
-                         FIXTURES_SETUP debian_package)
+                         SKIP_REGULAR_EXPRESSION "[0-9]+ skipped" FIXTURES_REQUIRED debian_package)
     set_property(TEST e2e_test_package APPEND PROPERTY ENVIRONMENT
                  "HEXLARK_PACKAGE_DIR=${HEXLARK_PACKAGE_DIR}")
 endif()
@@ -29,8 +33,8 @@ set_tests_properties(reproducible_build_test PROPERTIES LABELS build TIMEOUT 900
 # The as-installed tests in a fresh Debian root, as Debian's CI runs them
 # (scripts/autopkgtest.sh): minutes long and on Debian's mirrors, so apart
 # from the ci preset's tests (the testbed and full presets run them). It tests
-# the package e2e_test_package built, where that test is here; it waits mostly
-# on the mirror and on dpkg, beside the other tests.
+# the package built above, where it is built here; it waits mostly on the
+# mirror and on dpkg, beside the other tests.
 hexlark_require_tool(HEXLARK_MMDEBSTRAP mmdebstrap PACKAGE mmdebstrap FOR debian_testbed_test)
 hexlark_require_tool(HEXLARK_AUTOPKGTEST autopkgtest PACKAGE autopkgtest FOR debian_testbed_test)
 if(HEXLARK_MMDEBSTRAP AND HEXLARK_AUTOPKGTEST)
@@ -38,7 +42,7 @@ if(HEXLARK_MMDEBSTRAP AND HEXLARK_AUTOPKGTEST)
              ${CMAKE_CURRENT_BINARY_DIR}/autopkgtest)
     set_tests_properties(debian_testbed_test PROPERTIES LABELS testbed TIMEOUT 1800
                          ENVIRONMENT "HEXLARK_DESIGN_PIXELS=${HEXLARK_DESIGN_PIXELS}")
-    if(TEST e2e_test_package)
+    if(TEST debian_package)
         set_tests_properties(debian_testbed_test PROPERTIES FIXTURES_REQUIRED debian_package)
         set_property(TEST debian_testbed_test APPEND PROPERTY ENVIRONMENT
                      "HEXLARK_PACKAGE_DIR=${HEXLARK_PACKAGE_DIR}")

@@ -12,32 +12,26 @@ from gi.repository import Atspi, GLib
 from harness import wait_for
 
 
-def probe(pid, ask):
-    top = wait_for(lambda: next((w for app in pyatspi.Registry.getDesktop(0) if app is not None and app.get_process_id()
-                                 == pid for w in app if w is not None and w.name == "Hexlark"), None),
-                   "the window in the accessibility tree")
-    nodes = {node.name: node for node in pyatspi.findAllDescendants(top, lambda node: node.name)}
-    nodes["Hexlark"] = top
-    box = nodes["MAC address"].queryText()
-    offsets = []
-    if ask:  # every question must be answered, none may hang the program
-        Atspi.set_timeout(3000, 10000)
-        questions = [(getattr(box, f"getText{name}Offset"), 7) for name in ("At", "Before", "After")] + [
-            (lambda o, g: Atspi.Text.get_string_at_offset(nodes["MAC address"], o, g), 5)]
-        for (question, kinds), offset in itertools.product(questions, range(18)):
-            for kind in range(kinds):
-                try:
-                    question(offset, kind)
-                except GLib.GError as error:
-                    if "reply" in str(error).lower():
-                        sys.exit(f"no answer at {offset}, {kind}: {error}")
-        offsets = [[box.getTextAtOffset(offset, kind)[0] for kind in (pyatspi.TEXT_BOUNDARY_CHAR,
-                    pyatspi.TEXT_BOUNDARY_WORD_START, pyatspi.TEXT_BOUNDARY_LINE_START)] for offset in range(18)]
-    print(json.dumps({"text": box.getText(0, -1), "offsets": offsets,
-                      "roles": {name: int(node.getRole()) for name, node in nodes.items()},
-                      "descriptions": {name: node.description for name, node in nodes.items() if node != top},
-                      "box states": [pyatspi.stateToString(s) for s in nodes["MAC address"].getState().getStates()]}))
-
-
-if __name__ == "__main__":
-    probe(int(sys.argv[1]), sys.argv[2:] == ["ask"])
+pid, ask = int(sys.argv[1]), sys.argv[2:] == ["ask"]
+top = wait_for(lambda: next((w for app in pyatspi.Registry.getDesktop(0) if app is not None and app.get_process_id()
+                             == pid for w in app if w is not None and w.name == "Hexlark"), None),
+               "the window in the accessibility tree")
+nodes = {node.name: node for node in pyatspi.findAllDescendants(top, lambda node: node.name)} | {"Hexlark": top}
+box = nodes["MAC address"].queryText()
+offsets = []
+if ask:  # every question must be answered, none may hang the program
+    Atspi.set_timeout(3000, 10000)
+    questions = [(getattr(box, f"getText{n}Offset"), kind) for n in ("At", "Before", "After") for kind in range(7)]
+    questions += [(lambda o, g: Atspi.Text.get_string_at_offset(nodes["MAC address"], o, g), kind) for kind in range(5)]
+    for (question, kind), offset in itertools.product(questions, range(18)):
+        try:
+            question(offset, kind)
+        except GLib.GError as error:
+            if "reply" in str(error).lower():
+                sys.exit(f"no answer at {offset}, {kind}: {error}")
+    offsets = [[box.getTextAtOffset(offset, kind)[0] for kind in (pyatspi.TEXT_BOUNDARY_CHAR,
+                pyatspi.TEXT_BOUNDARY_WORD_START, pyatspi.TEXT_BOUNDARY_LINE_START)] for offset in range(18)]
+print(json.dumps({"text": box.getText(0, -1), "offsets": offsets,
+                  "roles": {name: int(node.getRole()) for name, node in nodes.items()},
+                  "descriptions": {name: node.description for name, node in nodes.items() if node != top},
+                  "box states": [pyatspi.stateToString(s) for s in nodes["MAC address"].getState().getStates()]}))

@@ -7,8 +7,6 @@ Fixtures (conftest.py) start everything a test needs and always stop it again:
           (which starts AT-SPI and other services on demand) and XDG_RUNTIME_DIR,
           HOME and XDG folders of its own under x.tmp. Tests that need other
           sessions make them with `with XSession(...) as x:`, which stops them.
-  weston  Weston: a Wayland compositor shown as a window on x (x11 backend), so
-          xdotool keys and `import` screenshots reach it.
 
 Helpers:
   run(cmd, timeout=10, env=None, check=True) -> CompletedProcess (bytes); a
@@ -21,8 +19,8 @@ Helpers:
                               program HEXLARK_BINARY (set by CTest, or debian/tests)
                               started (under prefix, e.g. strace) and its mapped
                               window; its standard error is in log.
-  x.window(proc)              App for a program started with x.start.
-  x.gtk_desktop(font)         env for Qt's GTK theme with that desktop font ("Cantarell 11").
+  x.window(proc, *search)     App for a program started with x.start, once it shows a
+                              window xdotool finds by search (default: its own Hexlark).
   x.windows(title)            the visible windows of that exact title, now.
   x.find(title)               the first of them, once there is one.
   x.keys(window, *chords, delay=50) activate the window, then press e.g. "alt+c",
@@ -40,13 +38,13 @@ Helpers:
   x.frame(window)             the same of the frame the window manager drew round it.
   x.screenshot(window)        PIL RGB image of the window, once it stops changing.
   x.close(app)                WM_DELETE_WINDOW, as a window manager sends it; the
-                              exit status (None if the program did not end).
+                              exit status (the test fails if the program does not end).
   x.property(window, name)    a window's (or x.xlib's root's) property, or None.
   x.panel(height)             a dock along the screen's top that keeps that many pixels
                               to itself (_NET_WM_STRUT_PARTIAL), as a desktop's panel does.
-  x.server, x.xlib            the Xvfb process, and python3-xlib's Display on it.
+  x.xlib                      python3-xlib's Display on the session.
   colour_faults(image)        [] when a picture of the client area, at any scale,
-                              shows the window's colours (see colour_checks).
+                              shows the window's colours (see COLOUR_CHECKS).
   text_faults(image, ratio=1) [] when each text of the picture (scaled by ratio)
                               stands whole in its box, the address centred in its
                               own (see TEXT_INSETS).
@@ -58,6 +56,7 @@ Helpers:
                               has a description, and one of its own.
 """
 import collections
+import contextlib
 import io
 import json
 import os
@@ -107,27 +106,15 @@ def wait_for(probe, what, timeout=20):
     return found
 
 
-def stop(proc):
-    proc.terminate()  # nothing, if it has ended
-    try:
-        proc.wait(5)
-    except subprocess.TimeoutExpired:
-        proc.kill()
-        proc.wait()
-
-
-class XSession:
+class XSession(contextlib.AbstractContextManager):
     def __init__(self, screen="1024x768x24", wm="openbox"):
-        self.tmp, self.procs, self.server = tempfile.mkdtemp(prefix="hexlark-"), [], None
-        self.keycodes = None  # under layout(): each key's under US, where xdotool types keysyms
+        # keycodes, under layout(): each key's under US, where xdotool types keysyms.
+        self.tmp, self.procs, self.server, self.keycodes = tempfile.mkdtemp(prefix="hexlark-"), [], None, None
         try:
             self._begin(screen, wm)
         except BaseException:
             self.stop()
             raise
-
-    def __enter__(self):
-        return self
 
     def __exit__(self, *raised):
         self.stop()
@@ -140,17 +127,16 @@ class XSession:
         os.close(write)
         with os.fdopen(read) as announced:
             self.number = int(announced.readline())
-        self.display = f":{self.number}"
+        homes = {"XDG_RUNTIME_DIR": "runtime", "HOME": "home", "XDG_CACHE_HOME": "cache",
+                 "XDG_CONFIG_HOME": "config", "XDG_DATA_HOME": "data"}
         self.env = {k: v for k, v in os.environ.items()
                     if k not in ("WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "SESSION_MANAGER")}
-        for name in ("runtime", "home", "cache", "config", "data"):
+        self.env |= {var: f"{self.tmp}/{name}" for var, name in homes.items()} | {"DISPLAY": f":{self.number}"}
+        for name in homes.values():
             os.makedirs(f"{self.tmp}/{name}", mode=0o700)
-        self.env.update(DISPLAY=self.display, XDG_RUNTIME_DIR=f"{self.tmp}/runtime",
-                        HOME=f"{self.tmp}/home", XDG_CACHE_HOME=f"{self.tmp}/cache",
-                        XDG_CONFIG_HOME=f"{self.tmp}/config", XDG_DATA_HOME=f"{self.tmp}/data")
         bus = self.start(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE)
         self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
-        self.xlib = display.Display(self.display)
+        self.xlib = display.Display(self.env["DISPLAY"])
         if wm == "openbox":
             # Openbox runs the startup command once it manages the screen; a window
             # mapped while it still loads its theme and menus may stay unmanaged.
@@ -170,31 +156,23 @@ class XSession:
         self.procs.append(proc)
         return proc
 
-    def gtk_desktop(self, font):
-        """Environment for Qt's GTK theme reading a GTK settings.ini that names the desktop's font."""
-        os.makedirs(f"{self.env['XDG_CONFIG_HOME']}/gtk-3.0", exist_ok=True)
-        with open(f"{self.env['XDG_CONFIG_HOME']}/gtk-3.0/settings.ini", "w", encoding="ascii") as ini:
-            ini.write(f"[Settings]\ngtk-font-name={font}\n")
-        return dict(self.env, QT_QPA_PLATFORMTHEME="gtk3")
-
     def hexlark(self, env=None, prefix=(), name="hexlark", **popen):
         proc = self.start([*prefix, os.environ["HEXLARK_BINARY"]], env=env, name=name, **popen)
-        return self.window(proc, by_pid=not prefix)
+        return self.window(proc, *["--name", "^Hexlark$"] * bool(prefix))  # a prefix's child shows it
 
-    def window(self, proc, by_pid=True):
-        search = ["xdotool", "search", "--onlyvisible", "--name", "^Hexlark$"]
-        if by_pid:
-            search[2:2] = ["--all", "--pid", str(proc.pid)]
+    def window(self, proc, *search):
+        search = search or ("--all", "--pid", str(proc.pid), "--name", "^Hexlark$")
         # Asked again and again: xdotool gives up at the first window that goes away while it
         # reads it, as a window manager's own do while it starts.
-        found = wait_for(lambda: proc.poll() is not None or run(search, env=self.env, check=False).stdout.split(),
-                         f"Hexlark's window (pid {proc.pid})", 30)
+        found = wait_for(lambda: proc.poll() is not None or run(["xdotool", "search", "--onlyvisible", *search],
+                                                                env=self.env, check=False).stdout.split(),
+                         f"a window of pid {proc.pid}, {search}", 30)
         assert found is not True, f"no window: {open(proc.log).read()}"
         return App(proc, found[0].decode(), proc.log)
 
     def windows(self, title):
-        search = ["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"]
-        return run(search, env=self.env, check=False).stdout.decode().split()
+        return run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"], env=self.env,
+                   check=False).stdout.decode().split()
 
     def find(self, title):
         return wait_for(lambda: self.windows(title), f"a window named {title}", 30)[0]
@@ -202,8 +180,7 @@ class XSession:
     def keys(self, window, *chords, delay=50):
         run(["xdotool", "windowactivate", "--sync", window], env=self.env)
         if not self.keycodes:
-            run(["xdotool", "key", "--clearmodifiers", "--delay", str(delay), *chords], env=self.env)
-            return
+            return run(["xdotool", "key", "--clearmodifiers", "--delay", str(delay), *chords], env=self.env)
         for chord in chords:
             codes = [self.keycodes[XK.string_to_keysym(MODIFIERS.get(key, key))] for key in chord.split("+")]
             for event, order in ((X.KeyPress, codes), (X.KeyRelease, codes[::-1])):
@@ -213,9 +190,9 @@ class XSession:
                 time.sleep(delay / 2000)
 
     def layout(self, name):
-        if not self.keycodes:  # the keymap the server started with, US
-            mapping = enumerate(self.xlib.get_keyboard_mapping(8, 248), 8)
-            self.keycodes = {sym: code for code, syms in reversed(list(mapping)) for sym in syms[:2]}
+        self.keycodes = self.keycodes or {  # the keymap the server started with, US
+            sym: code for code, syms in reversed(list(enumerate(self.xlib.get_keyboard_mapping(8, 248), 8)))
+            for sym in syms[:2]}
         run(["setxkbmap", name], env=self.env)
 
     def click(self, window, left, top=None):
@@ -261,8 +238,7 @@ class XSession:
 
     def frame(self, window):
         left, top, width, height = self.geometry(window)
-        extents = self.property(window, "_NET_FRAME_EXTENTS")
-        fl, fr, ft, fb = extents.value if extents else (0, 0, 0, 0)
+        fl, fr, ft, fb = getattr(self.property(window, "_NET_FRAME_EXTENTS"), "value", (0, 0, 0, 0))
         return left - fl, top - ft, width + fl + fr, height + ft + fb
 
     def screenshot(self, window):
@@ -279,48 +255,19 @@ class XSession:
             window=window, client_type=self.xlib.intern_atom("WM_PROTOCOLS"),
             data=(32, [self.xlib.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0])))
         self.xlib.flush()
-        try:
-            return app.proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            return None
+        return app.proc.wait(timeout)
 
     def stop(self):
-        for proc in reversed(self.procs):
-            stop(proc)
-        if self.server and self.server.poll() is None:
-            if hasattr(self, "xlib"):
-                self.xlib.close()
-            stop(self.server)
+        if hasattr(self, "xlib") and self.server.poll() is None:
+            self.xlib.close()
+        for proc in filter(None, [*reversed(self.procs), self.server]):
+            proc.terminate()  # nothing, if it has ended
+            try:
+                proc.wait(5)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait()
         shutil.rmtree(self.tmp, ignore_errors=True)
-
-
-class Weston:
-    """Weston on x's display: its clients draw into x's window self.output."""
-
-    def __init__(self, x):
-        self.x, self.env = x, dict(x.env, WAYLAND_DISPLAY="wayland-hexlark", QT_QPA_PLATFORM="wayland")
-        del self.env["DISPLAY"]
-        # Qt 6.4's Wayland client leaks the globals it binds (asan preset only).
-        self.env["ASAN_OPTIONS"] = self.env.get("ASAN_OPTIONS", "") + ":detect_leaks=0"
-        with open(f"{x.tmp}/weston.ini", "w") as ini:
-            ini.write("[shell]\nbackground-color=0xff788cc8\npanel-position=none\n")
-        # Weston follows the X pointer only once it has entered its window;
-        # a pointer that starts inside leaves every click at Weston's (0, 0).
-        run(["xdotool", "mousemove", "0", "0"], env=x.env)
-        self.proc = x.start(["weston", "--backend=x11-backend.so", "--use-pixman", "--width=640",
-                             "--height=480", "--socket=wayland-hexlark", "--idle-time=0",
-                             f"--config={x.tmp}/weston.ini"],
-                            env=x.env, name="weston")
-        self.output = wait_for(lambda: self.proc.poll() is not None or run(
-            ["xdotool", "search", "--onlyvisible", "--class", "^Weston Compositor$"], env=x.env,
-            check=False).stdout.split()[:1], "weston's window")
-        assert self.proc.poll() is None, open(self.proc.log).read()
-        self.output = self.output[0].decode()
-        wait_for(lambda: os.path.exists(f"{x.env['XDG_RUNTIME_DIR']}/wayland-hexlark"), "weston's socket")
-
-    def clipboard(self):
-        got = run(["wl-paste", "--no-newline", "--type", "text/plain"], env=self.env, check=False)
-        return got.stdout if got.returncode == 0 else None
 
 
 SCREEN_COLOURS = {
@@ -333,46 +280,35 @@ SCREEN_COLOURS = {
 
 
 def inset(box, across, down):
+    """A box (left, top, width, height) less that much on each side, as left, top, right, bottom (exclusive)."""
     left, top, width, height = box
-    return left + across, top + down, width - 2 * across, height - 2 * down
+    return left + across, top + down, left + width - across, top + height - down
 
 
-def edges(box):
-    left, top, width, height = box
-    return left, top, left + width, top + height
-
-
-def buttons():
-    """The box round every button."""
-    found = [edges(box) for name, box in BOXES.items() if KINDS[name] == "button"]
-    return tuple(f(column) for f, column in zip((min, min, max, max), zip(*found)))
-
-
-def colour_checks():
-    """Regions of the client area at 1x (left, top, right, bottom exclusive), what
-    colour to count there, and how many such pixels it must have; None: all."""
-    (width, height), vorrel, web = CLIENT, BOXES["Vorrel"], BOXES["Web address"]
-    return [
-        ("right column is black", (PICTURE[0], 0, width, height), "black", None),
-        ("strip left of the buttons is black", (0, PICTURE[1] + 1, buttons()[0], height), "black", None),
-        ("strip under the buttons is black", (0, buttons()[3] + 1, width, height), "black", None),
-        ("Vorrel is green", edges(inset(vorrel, 0, 1)), "green", 50),
-        ("the web address is green", edges(inset(web, 0, 1)), "green", 300),
-        ("no box behind the labels", (0, vorrel[1], width, edges(web)[3] + 1), "black or green", None),
-        # Where the heading picture's lettering stands.
-        ("heading letters are bright green", (7, 7, 270, 33), "green", 2000),
-        ("heading has a light grey underside", (7, 33, 270, 35), "grey", 120),
-    ]
+# The box round every button.
+BUTTONS = tuple(f(column) for f, column in zip((min, min, max, max), zip(
+    *(inset(box, 0, 0) for name, box in BOXES.items() if KINDS[name] == "button"))))
+# Regions of the client area at 1x (left, top, right, bottom exclusive), what colour
+# to count there, and how many such pixels it must have; None: all.
+COLOUR_CHECKS = [
+    ("right column is black", (PICTURE[0], 0, *CLIENT), "black", None),
+    ("strip left of the buttons is black", (0, PICTURE[1] + 1, BUTTONS[0], CLIENT[1]), "black", None),
+    ("strip under the buttons is black", (0, BUTTONS[3] + 1, *CLIENT), "black", None),
+    ("Vorrel is green", inset(BOXES["Vorrel"], 0, 1), "green", 50),
+    ("the web address is green", inset(BOXES["Web address"], 0, 1), "green", 300),
+    ("no box behind the labels", (0, BOXES["Vorrel"][1], CLIENT[0], inset(BOXES["Web address"], 0, 0)[3] + 1),
+     "black or green", None),
+    # Where the heading picture's lettering stands.
+    ("heading letters are bright green", (7, 7, 270, 33), "green", 2000),
+    ("heading has a light grey underside", (7, 33, 270, 35), "grey", 120),
+]
 
 
 def colour_faults(image):
-    if image.size != CLIENT:
-        image = image.resize(CLIENT, Image.BOX)
-    faults = []
-    for name, box, colour, least in colour_checks():
+    image, faults = image.resize(CLIENT, Image.BOX), []  # a copy, at 1x
+    for name, box, colour, least in COLOUR_CHECKS:
         pixels = list(image.crop(box).getdata())
-        ok = sum(SCREEN_COLOURS[colour](*p) for p in pixels)
-        if ok < (len(pixels) if least is None else least):
+        if (ok := sum(SCREEN_COLOURS[colour](*p) for p in pixels)) < (least or len(pixels)):
             faults.append(f"{name}: {ok} of {len(pixels)} pixels")
     return faults
 
@@ -387,10 +323,10 @@ def text_faults(image, ratio=1):
     faults = []
     for name, box in BOXES.items():
         (across, down), ink = TEXT_INSETS[KINDS[name]]
-        left, top, width, height = (round(v * ratio) for v in inset(box, across, down))
-        inked = SCREEN_COLOURS[ink]
+        left, top, right, bottom = inset(box, across, down)
+        left, top, width, height = (round(v * ratio) for v in (left, top, right - left, bottom - top))
         columns = [i for i in range(left, left + width)
-                   if any(inked(*image.getpixel((i, j))) for j in range(top, top + height))]
+                   if any(SCREEN_COLOURS[ink](*image.getpixel((i, j))) for j in range(top, top + height))]
         margins = columns and (columns[0] - left, left + width - 1 - columns[-1])
         if not columns or min(margins) < 1 or KINDS[name] == "text box" and abs(
                 margins[0] - margins[1]) > 4 * ratio:  # side bearings of the end glyphs
@@ -402,7 +338,7 @@ def default_buttons(image):
     """The blue pixels of the buttons in a picture of the client area at 96 dpi: a
     default button wears a blue frame, and no button may while the address box has
     the focus."""
-    return [p for p in image.crop(buttons()).getdata() if p[2] > p[0] + 40]
+    return [p for p in image.crop(BUTTONS).getdata() if p[2] > p[0] + 40]
 
 
 def description_faults(told):

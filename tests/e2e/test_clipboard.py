@@ -8,10 +8,8 @@ def test_copied_address_outlives_program_with_a_clipboard_manager(x):
     wait_for(lambda: x.xlib.get_selection_owner(x.xlib.intern_atom("CLIPBOARD_MANAGER")),
              "xfsettingsd manages the clipboard")
     app = x.hexlark()
-    copied = x.copied(app.window, "alt+c")
-    assert ADDRESS.fullmatch(copied)
-    assert x.close(app) == 0
-    assert "clipboard manager" not in open(app.log).read()
+    assert ADDRESS.fullmatch(copied := x.copied(app.window, "alt+c"))
+    assert x.close(app) == 0 and "clipboard manager" not in open(app.log).read(), open(app.log).read()
     assert wait_for(lambda: x.clipboard() == copied, "the manager serves the address")
 
 

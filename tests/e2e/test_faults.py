@@ -12,49 +12,32 @@ from harness import ADDRESS, run
 NO_LEAK_CHECK = lambda x: dict(x.env, ASAN_OPTIONS=x.env.get("ASAN_OPTIONS", "") + ":detect_leaks=0")
 
 
-def test_toolkit_warnings_held_at_start_are_passed_on_once_the_window_is_up(x):
-    app = x.hexlark(env=dict(x.env, QT_SCALE_FACTOR_ROUNDING_POLICY="Bogus"))
-    assert x.close(app) == 0
-    assert open(app.log).read().startswith("Unknown scale factor rounding policy: Bogus.")
-
-
-# The display named in the environment ("session": the test's own) and on the
+# The displays named in the environment (DISPLAY None: the test's own) and on the
 # command line, and what the one line said must hold.
+NOT_ANSWERING, OWN = {"DISPLAY": ":4093", "WAYLAND_DISPLAY": ":4093"}, {"DISPLAY": None}
+WAYLAND = {"WAYLAND_DISPLAY": "wayland-0", "XDG_SESSION_TYPE": "wayland"}
 CANNOT_SHOW = {
-    "unset": (None, [], b"(neither DISPLAY nor WAYLAND_DISPLAY is set)"),
-    "empty": ("", [], b"(neither DISPLAY nor WAYLAND_DISPLAY is set)"),
-    "not answering": (":4093", [], b"cannot reach the display (DISPLAY=:4093, WAYLAND_DISPLAY=:4093)"),
-    "-display not answering": ("session", ["-display", ":4093"], b"cannot reach the display (-display :4093)"),
-    "--display not answering": ("session", ["--display", ":4093"], b"cannot reach the display (--display :4093)"),
-    "no such platform": ("session", ["-platform", "nonexistent"], b'platform plugin "nonexistent"'),
-    "Wayland only, no qt6-wayland": ("wayland", [], b'"wayland" in "" (the Debian package qt6-wayland brings it)'),
+    "unset": ({}, [], b"(neither DISPLAY nor WAYLAND_DISPLAY is set)"),
+    "empty": ({"DISPLAY": "", "WAYLAND_DISPLAY": ""}, [], b"(neither DISPLAY nor WAYLAND_DISPLAY is set)"),
+    "not answering": (NOT_ANSWERING, [], b"cannot reach the display (DISPLAY=:4093, WAYLAND_DISPLAY=:4093)"),
+    "-display not answering": (OWN, ["-display", ":4093"], b"cannot reach the display (-display :4093)"),
+    "--display not answering": (OWN, ["--display", ":4093"], b"cannot reach the display (--display :4093)"),
+    "no such platform": (OWN, ["-platform", "nonexistent"], b'platform plugin "nonexistent"'),
+    "Wayland only, no qt6-wayland": (WAYLAND, [], b'"wayland" in "" (the Debian package qt6-wayland brings it)'),
 }
 
 
-def without_qt6_wayland(tmp):
-    """A system installed without Recommends: a copy of the program whose qt.conf gives Qt a plugin
-    folder holding every platform plugin but Wayland's (no namespace, which a chroot refuses a user)."""
-    tmp = f"{tmp}/without-qt6-wayland"
-    platforms = f"{tmp}/plugins/platforms"
-    os.makedirs(platforms)
-    for plugin in glob.glob("/usr/lib/*/qt6/plugins/platforms/*.so"):
-        if "wayland" not in os.path.basename(plugin):
-            os.symlink(plugin, f"{platforms}/{os.path.basename(plugin)}")
-    with open(f"{tmp}/qt.conf", "w") as conf:
-        conf.write(f"[Paths]\nPlugins={tmp}/plugins\n")
-    return shutil.copy(os.environ["HEXLARK_BINARY"], tmp)
-
-
-@pytest.mark.parametrize("display,args,said", CANNOT_SHOW.values(), ids=CANNOT_SHOW)
-def test_window_that_cannot_be_shown_is_reported_in_one_line(x, display, args, said):
+@pytest.mark.parametrize("displays,args,said", CANNOT_SHOW.values(), ids=CANNOT_SHOW)
+def test_window_that_cannot_be_shown_is_reported_in_one_line(x, displays, args, said):
     env = {k: v for k, v in x.env.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-    program = without_qt6_wayland(x.tmp) if display == "wayland" else os.environ["HEXLARK_BINARY"]
-    if display == "session":
-        env["DISPLAY"] = x.display
-    elif display == "wayland":
-        env.update(WAYLAND_DISPLAY="wayland-0", XDG_SESSION_TYPE="wayland")
-    elif display is not None:
-        env.update(DISPLAY=display, WAYLAND_DISPLAY=display)
+    env |= {name: x.env[name] if value is None else value for name, value in displays.items()}
+    program = os.environ["HEXLARK_BINARY"]
+    if displays is WAYLAND:  # as installed without Recommends: every platform plugin but Wayland's, by qt.conf
+        shutil.copytree(glob.glob("/usr/lib/*/qt6/plugins/platforms")[0], f"{x.tmp}/plugins/platforms",
+                        ignore=shutil.ignore_patterns("*wayland*"))  # no namespace, which a chroot refuses a user
+        with open(f"{x.tmp}/qt.conf", "w") as conf:
+            conf.write(f"[Paths]\nPlugins={x.tmp}/plugins\n")
+        program = shutil.copy(program, x.tmp)
     done = run([program, *args], env=env, check=False)
     assert (done.returncode, done.stderr.count(b"\n")) == (2, 1), done.stderr
     assert done.stderr.startswith(b"hexlark: ") and said in done.stderr, done.stderr
@@ -79,12 +62,15 @@ PATHS = re.compile(r'(?:(?:\d+|AT_FDCWD)<([^>]*)>, )?"([^"]*)"')
 NETWORK = re.compile(r"^\d+ +(socket\((?!AF_UNIX)|socketpair\((?!AF_UNIX)|listen\()", re.M)
 
 
-def test_writes_nothing_and_uses_no_network(x):
+def test_writes_nothing_uses_no_network_and_passes_on_the_toolkit_s_warnings_once_the_window_is_up(x):
     trace = f"{x.tmp}/trace.log"
     app = x.hexlark(prefix=["strace", "-f", "-y", "-s", "4096", "-e", "trace=%file,%network,getrandom",
-                            "-o", trace], cwd=x.env["HOME"], env=NO_LEAK_CHECK(x))
+                            "-o", trace], cwd=x.env["HOME"],
+                    env=dict(NO_LEAK_CHECK(x), QT_SCALE_FACTOR_ROUNDING_POLICY="Bogus"))
     assert ADDRESS.fullmatch(x.copied(app.window, "alt+g", "alt+c"))
     assert x.close(app) == 0, open(app.log).read()
+    # Held while the program starts, then passed on.
+    assert open(app.log).read().startswith("Unknown scale factor rounding policy: Bogus.")
     log = open(trace).read()
     assert log.count("openat(") > 50
     # The generator's seed: 32 bytes of the entropy source, read 4 at a time.

@@ -16,11 +16,9 @@ def test_orca_reads_the_address_and_tells_every_new_one(x):
     lines = []
     threading.Thread(target=lambda: lines.extend(iter(lambda: os.read(terminal, 1 << 16).decode(
         errors="replace"), "")), daemon=True).start()
-    log = lambda: "".join(lines)
-    spoken = lambda: "".join(line.split("SPEECH OUTPUT: ")[1] for line in log().splitlines()
-                             if "SPEECH OUTPUT: " in line)
+    spoken = lambda: "".join(re.findall(r"SPEECH OUTPUT: (.*)", "".join(lines)))
     told = lambda: re.findall(r"New address ([0-9A-F-]{17})", spoken())  # Orca 48 adds no full stop
-    wait_for(lambda: "listener for: window:destroy" in log(), "Orca listens", 60)
+    wait_for(lambda: "listener for: window:destroy" in "".join(lines), "Orca listens", 60)
     app = x.hexlark()
     # The address opens an utterance: Orca 43 and 48 end it with a full stop, Orca 51 speaks it alone.
     wait_for(lambda: re.search(r"'[0-9A-F]{2}(-[0-9A-F]{2}){5}[.']", spoken()), "Orca reads it")

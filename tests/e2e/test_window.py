@@ -7,41 +7,30 @@ import pyatspi
 from harness import ADDRESS, colour_faults, default_buttons, description_faults, run, wait_for
 
 PROBE = f"{os.path.dirname(os.path.abspath(__file__))}/atspi_probe.py"
-ACCESSIBLE = {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1", "QT_ACCESSIBILITY": "1"}
 # AT-SPI's roles by number, as they go over the bus: the library's names for them
 # change ("push button" became "button").
 ROLES = {"Hexlark": pyatspi.ROLE_FRAME, "Vorrel": pyatspi.ROLE_LABEL, "Web address": pyatspi.ROLE_LABEL,
          "MAC address": pyatspi.ROLE_TEXT} | dict.fromkeys(("Generate", "Copy", "About"), pyatspi.ROLE_PUSH_BUTTON)
 
 
-def icon_images(value):
-    """The images of a _NET_WM_ICON value, by size: each its width, height, then its ARGB pixels."""
-    images, at = {}, 0
-    while at < len(value):
-        size, at = value[at:at + 2], at + 2 + value[at] * value[at + 1]
-        images[tuple(size)] = value[at - size[0] * size[1]:at]
-    return images
-
-
-def screen_reader(x, app, ask=False):
-    """What a screen reader reads of the window, over AT-SPI; with ask, after asking
-    the address box every text question it can."""
-    return json.loads(run([sys.executable, PROBE, str(app.proc.pid), *["ask"] * ask], timeout=120, env=x.env).stdout)
-
-
 def test_user_and_screen_reader_see_copy_the_shown_address(x):
-    app = x.hexlark(env=dict(x.env, **ACCESSIBLE))
+    app = x.hexlark(env=dict(x.env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1"))
     shot = x.screenshot(app.window)
     assert colour_faults(shot) == [] and default_buttons(shot) == []
-    # The icon a window manager and a task bar show: each size the program carries, a
-    # black disc in a green ring, and clear outside the ring.
-    images = icon_images(x.property(app.window, "_NET_WM_ICON").value)
-    assert sorted(images) == [(n, n) for n in (16, 24, 32, 48, 64)]
-    for (size, _), pixels in images.items():
+    # The icon a window manager and a task bar show (_NET_WM_ICON: width, height, ARGB
+    # pixels, for each size the program carries): a black disc in a green ring, clear outside.
+    icon, sizes = x.property(app.window, "_NET_WM_ICON").value, []
+    while icon:
+        size, pixels, icon = icon[0], icon[2:2 + icon[0] * icon[1]], icon[2 + icon[0] * icon[1]:]
         green = [p for p in pixels if p >> 24 > 200 and (p >> 8) & 255 > 200 and (p >> 16) & 255 < 100]
-        assert (pixels[0] >> 24, pixels[size * size // 2 + size // 2], len(green) > size) == (0, 0xFF000000, True)
+        sizes += [(size, len(pixels) // size, pixels[0] >> 24, pixels[size * size // 2 + size // 2], len(green) > size)]
+    assert sorted(sizes) == [(n, n, 0, 0xFF000000, True) for n in (16, 24, 32, 48, 64)]
 
-    seen = screen_reader(x, app, ask=True)
+    # What a screen reader reads of the window, over AT-SPI; with ask, after asking
+    # the address box every text question it can.
+    screen_reader = lambda *ask: json.loads(run([sys.executable, PROBE, str(app.proc.pid), *ask], timeout=120,
+                                                env=x.env).stdout)
+    seen = screen_reader("ask")
     assert seen["roles"] == ROLES and description_faults(seen["descriptions"]) == []
     assert "read only" in seen["box states"] and ADDRESS.fullmatch(shown := seen["text"].encode())
     # Moving through the address: each character, the octet or hyphen it is in, the
@@ -52,7 +41,7 @@ def test_user_and_screen_reader_see_copy_the_shown_address(x):
     assert x.copied(app.window, "alt+c") == shown
 
     x.keys(app.window, "alt+g")
-    generated = wait_for(lambda: (lambda now: now != shown and now)(screen_reader(x, app)["text"].encode()),
+    generated = wait_for(lambda: (lambda now: now != shown and now)(screen_reader()["text"].encode()),
                          "Alt+G shows a new address")
     x.click(app.window, "Copy")
     assert wait_for(lambda: x.clipboard() == generated, "a click on Copy copies")

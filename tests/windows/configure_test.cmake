@@ -8,12 +8,7 @@ set(build "${WORK_DIR}/My Projects/build")
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY "${WORK_DIR}/My Projects")
 file(CREATE_LINK ${SOURCE_DIR} ${checkout} SYMBOLIC)
-foreach(step IN ITEMS
-        "-S;${checkout};-B;${build};-G;Ninja;-DCMAKE_TOOLCHAIN_FILE=${checkout}/cmake/mingw-w64.cmake"
-        "--build;${build};--target;windows/CMakeFiles/hexlark.dir/hexlark.rc.res")
-    execute_process(COMMAND ${CMAKE_COMMAND} ${step}
-        RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
-    if(NOT status EQUAL 0)
-        message(FATAL_ERROR "cmake ${step} failed (${status}):\n${output}")
-    endif()
-endforeach()
+execute_process(COMMAND ${CMAKE_COMMAND} -S ${checkout} -B ${build} -G Ninja
+                        -DCMAKE_TOOLCHAIN_FILE=${checkout}/cmake/mingw-w64.cmake COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${build} --target windows/CMakeFiles/hexlark.dir/hexlark.rc.res
+                COMMAND_ERROR_IS_FATAL ANY)

@@ -1,11 +1,13 @@
-// A second Windows program beside Hexlark under Wine.
-//   helper hold MS [paint]: holds the clipboard open for MS ms, as clipboard
-//     histories and password managers do; with "paint", it also asks
-//     Hexlark's window to repaint half way through and says whether it did so
-//     while it waited.
-//   helper read MS: reads Hexlark's controls as a screen reader does, through
-//     MSAA, a line each (name, role, state, keyboard shortcut, value), then for
-//     MS ms each live-region event of Hexlark's with its object's.
+// A second Windows program beside Hexlark under Wine, saying what it sees a line
+// each, its fields apart by tabs.
+//   helper hold MS: holds the clipboard open for MS ms, as clipboard histories
+//     and password managers do; half way through it asks Hexlark's window to
+//     repaint and says whether it did so while it waited.
+//   helper read MS: reads Hexlark's front window as a screen reader does, a
+//     control a line, through MSAA (name, state, keyboard shortcut, value); the
+//     window's handle and frame, and the owners of the clipboard and of the
+//     About box; then for MS ms each live-region event of Hexlark's, with its
+//     object's name and value.
 //   helper between MS: owns the clipboard with a format of its own; when
 //     Hexlark empties it, puts that format back as soon as it may and says
 //     whether that came before Hexlark's text ("between") or after it; after
@@ -14,75 +16,57 @@
 
 #include <oleacc.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <string_view>
 
 namespace {
 
-HWND hexlark()
-{
-    return FindWindowW(nullptr, L"Hexlark");
-}
+UINT g_own = 0;
+HWND g_owner = nullptr;
 
-void describe(const char *kind, IAccessible *object, VARIANT child)
+// The helper soon ends: what MSAA hands it is not freed.
+void describe(const char *kind, HWND window, LONG id, LONG child)
 {
+    IAccessible *object = nullptr;
+    VARIANT which{}, state{};
     BSTR name = nullptr, shortcut = nullptr, value = nullptr;
-    VARIANT role{}, state{};
-    object->get_accName(child, &name);
-    object->get_accKeyboardShortcut(child, &shortcut);
-    object->get_accValue(child, &value);
-    object->get_accRole(child, &role);
-    object->get_accState(child, &state);
+    if (FAILED(AccessibleObjectFromEvent(window, id, child, &object, &which))) {
+        return;
+    }
+    object->get_accName(which, &name);
+    object->get_accState(which, &state);
+    object->get_accKeyboardShortcut(which, &shortcut);
+    object->get_accValue(which, &value);
     const auto text = [](BSTR text) { return text ? text : L""; };
-    std::printf("%s\t%ls\t%ld\t%#lx\t%ls\t%ls\n", kind, text(name), role.lVal, state.lVal,
-                text(shortcut), text(value));
-    SysFreeString(name);
-    SysFreeString(shortcut);
-    SysFreeString(value);
-    object->Release();
+    std::printf("%s\t%ls\t%#lx\t%ls\t%ls\n", kind, text(name), state.lVal, text(shortcut),
+                text(value));
 }
 
 BOOL CALLBACK control(HWND window, LPARAM)
 {
-    IAccessible *object = nullptr;
-    VARIANT self{};
-    self.vt = VT_I4; // CHILDID_SELF
-    if (IsWindowVisible(window) &&
-        SUCCEEDED(AccessibleObjectFromWindow(window, OBJID_CLIENT, __uuidof(IAccessible),
-                                             reinterpret_cast<void **>(&object)))) {
-        describe("control", object, self);
+    if (IsWindowVisible(window)) {
+        describe("control", window, OBJID_CLIENT, CHILDID_SELF);
     }
     return TRUE;
 }
 
 void CALLBACK event(HWINEVENTHOOK, DWORD, HWND window, LONG id, LONG child, DWORD, DWORD)
 {
-    IAccessible *object = nullptr;
-    VARIANT which{};
-    if (SUCCEEDED(AccessibleObjectFromEvent(window, id, child, &object, &which))) {
-        describe("live", object, which);
-    }
+    describe("live", window, id, child);
 }
 
-UINT g_own = 0;
-HWND g_owner = nullptr;
-
-void putOwnFormat()
-{
-    EmptyClipboard();
-    SetClipboardData(g_own, GlobalAlloc(GMEM_MOVEABLE, 1));
-}
-
-DWORD WINAPI comeBetween(LPVOID)
+// Puts the helper's own format on the clipboard: at first, or as soon as Hexlark
+// lets the clipboard go after emptying it.
+DWORD WINAPI own(LPVOID emptied)
 {
     while (!OpenClipboard(g_owner)) {
     }
-    std::puts(IsClipboardFormatAvailable(CF_UNICODETEXT) ? "after" : "between");
-    putOwnFormat();
-    CloseClipboard();
-    return 0;
+    const bool after = IsClipboardFormatAvailable(CF_UNICODETEXT);
+    std::puts(emptied == nullptr ? "owning" : (after ? "after" : "between"));
+    EmptyClipboard();
+    SetClipboardData(g_own, GlobalAlloc(GMEM_MOVEABLE, 1));
+    return CloseClipboard();
 }
 
 LRESULT CALLBACK owner(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -90,10 +74,19 @@ LRESULT CALLBACK owner(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     static bool emptied = false;
     if (message == WM_DESTROYCLIPBOARD && !emptied) {
         emptied = true; // by Hexlark's clear, which waits for this to return
-        CloseHandle(CreateThread(nullptr, 0, comeBetween, nullptr, 0, nullptr));
+        CloseHandle(CreateThread(nullptr, 0, own, &emptied, 0, nullptr));
         Sleep(50); // the thread already trying when Hexlark lets the clipboard go
     }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void dispatchFor(int ms)
+{
+    SetTimer(nullptr, 0, static_cast<UINT>(ms), nullptr);
+    MSG message{};
+    while (GetMessageW(&message, nullptr, 0, 0) > 0 && message.message != WM_TIMER) {
+        DispatchMessageW(&message);
+    }
 }
 
 } // namespace
@@ -101,39 +94,39 @@ LRESULT CALLBACK owner(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 int main(int argc, char *argv[])
 {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    if (argc >= 3 && std::strcmp(argv[1], "hold") == 0) {
-        const int hold = std::atoi(argv[2]);
-        const bool paint = argc == 4;
+    const std::string_view mode = argc == 3 ? argv[1] : "";
+    const int ms = argc == 3 ? std::atoi(argv[2]) : 0;
+    const HWND hexlark = FindWindowW(nullptr, L"Hexlark");
+    if (mode == "hold") {
         while (!OpenClipboard(nullptr)) {
-            Sleep(1);
         }
         std::puts("holding");
-        Sleep(paint ? hold / 2 : hold);
-        if (paint) {
-            InvalidateRect(hexlark(), nullptr, TRUE);
-            Sleep(hold / 4);
-            std::puts(GetUpdateRect(hexlark(), nullptr, FALSE) ? "unpainted" : "painted");
-            Sleep(hold / 4);
-        }
-        CloseClipboard();
-        return 0;
+        Sleep(ms / 2);
+        InvalidateRect(hexlark, nullptr, TRUE);
+        Sleep(ms / 4);
+        std::puts(GetUpdateRect(hexlark, nullptr, FALSE) ? "unpainted" : "painted");
+        Sleep(ms / 4);
+        return !CloseClipboard();
     }
-    if (argc == 3 && std::strcmp(argv[1], "read") == 0) {
+    if (mode == "read") {
         CoInitialize(nullptr);
+        EnumChildWindows(hexlark, control, 0);
+        RECT frame{};
+        GetWindowRect(hexlark, &frame);
+        std::printf("window\t%p\t%ld\t%ld\t%ld\t%ld\n", static_cast<void *>(hexlark), frame.left,
+                    frame.top, frame.right, frame.bottom);
+        std::printf("clipboard\t%p\n", static_cast<void *>(GetClipboardOwner()));
+        const HWND about = GetWindow(FindWindowW(nullptr, L"About"), GW_OWNER);
+        std::printf("about\t%p\n", static_cast<void *>(about));
         DWORD process = 0;
-        GetWindowThreadProcessId(hexlark(), &process);
-        EnumChildWindows(hexlark(), control, 0);
+        GetWindowThreadProcessId(hexlark, &process);
         SetWinEventHook(EVENT_OBJECT_LIVEREGIONCHANGED, EVENT_OBJECT_LIVEREGIONCHANGED, nullptr,
                         event, process, 0, WINEVENT_OUTOFCONTEXT);
         std::puts("listening");
-        SetTimer(nullptr, 0, static_cast<UINT>(std::atoi(argv[2])), nullptr);
-        MSG message{};
-        while (GetMessageW(&message, nullptr, 0, 0) > 0 && message.message != WM_TIMER) {
-            DispatchMessageW(&message);
-        }
+        dispatchFor(ms);
         return 0;
     }
-    if (argc == 3 && std::strcmp(argv[1], "between") == 0) {
+    if (mode == "between") {
         WNDCLASSW ownerClass{};
         ownerClass.lpfnWndProc = owner;
         ownerClass.lpszClassName = L"helper";
@@ -141,35 +134,12 @@ int main(int argc, char *argv[])
         g_owner =
             CreateWindowW(L"helper", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
         g_own = RegisterClipboardFormatW(L"Hexlark helper");
-        OpenClipboard(g_owner);
-        putOwnFormat();
-        CloseClipboard();
-        std::puts("owning");
-        SetTimer(nullptr, 0, static_cast<UINT>(std::atoi(argv[2])), nullptr);
-        MSG message{};
-        while (GetMessageW(&message, nullptr, 0, 0) > 0 && message.message != WM_TIMER) {
-            DispatchMessageW(&message);
-        }
-        while (!OpenClipboard(nullptr)) {
-            Sleep(1);
+        own(nullptr);
+        dispatchFor(ms);
+        while (!OpenClipboard(g_owner)) {
         }
         std::puts(IsClipboardFormatAvailable(g_own) ? "beside" : "alone");
-        CloseClipboard();
-        return 0;
-    }
-    if (argc == 2 && std::strcmp(argv[1], "look") == 0) {
-        const auto handle = [](HWND window) {
-            return static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(window));
-        };
-        RECT frame{};
-        GetWindowRect(hexlark(), &frame);
-        if (HWND about = FindWindowW(nullptr, L"About")) {
-            std::printf("about\t%llx\n", handle(GetWindow(about, GW_OWNER)));
-        }
-        std::printf("clipboard\t%llx\n", handle(GetClipboardOwner()));
-        std::printf("window\t%llx\t%ld\t%ld\t%ld\t%ld\n", handle(hexlark()), frame.left, frame.top,
-                    frame.right, frame.bottom);
-        return 0;
+        return !CloseClipboard();
     }
     return 2;
 }

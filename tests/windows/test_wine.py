@@ -23,17 +23,15 @@ READ_ONLY, FOCUSED = 0x40, 0x4  # STATE_SYSTEM_READONLY, STATE_SYSTEM_FOCUSED
 def test_screen_reader_names_every_control_and_hears_every_new_address(wine):
     wine.start()
     read = wine.helper_says("listening", "read", "30000").lines
-    controls = {line[1]: line[2:5] for line in read() if line[0] == "control"}
-    assert {name: controls[name][2] for name in NAMES} == NAMES
-    assert int(controls["MAC address"][1], 16) & (READ_ONLY | FOCUSED) == READ_ONLY | FOCUSED  # as shown
-    told = lambda: [line[5] for line in read() if line[0] == "live" and line[1] == "MAC address"]
-    wine.run("xdotool", "windowactivate", "--sync", wine.window)
-    wine.x.click(wine.window, "MAC address")
-    for name, keys in [("Alt+G in the box", ["alt+g"]), ("Space on Generate", ["space"]),
-                       ("Enter on Generate", ["Return"]), ("Alt+C", ["alt+c"]),
-                       ("Alt+G on Copy", ["alt+g"]), ("a click on Generate", [])]:
+    controls = {line[1]: line[2:4] for line in read() if line[0] == "control"}
+    assert {name: controls[name][1] for name in NAMES} == NAMES
+    assert int(controls["MAC address"][0], 16) & (READ_ONLY | FOCUSED) == READ_ONLY | FOCUSED  # as shown
+    told = lambda: [line[4] for line in read() if line[0] == "live" and line[1] == "MAC address"]
+    wine.claim_clipboard()  # in the box
+    for name, key in [("Alt+G in the box", "alt+g"), ("Space on Generate", "space"), ("Enter on Generate", "Return"),
+                      ("Alt+C", "alt+c"), ("Alt+G on Copy", "alt+g"), ("a click on Generate", None)]:
         before = len(told())
-        wine.keys(*keys) if keys else wine.x.click(wine.window, "Generate")
+        wine.keys(key) if key else wine.x.click(wine.window, "Generate")
         time.sleep(SETTLE)
         assert len(told()) == before + (name != "Alt+C"), f"{name}: {told()}"
     assert len(set(told())) == 5 and told()[-1].encode() == wine.shown()
@@ -50,7 +48,7 @@ def test_window_at_96_dpi(wine):
 def test_copy_waits_for_the_clipboard_and_input_meanwhile_comes_after_it(wine):
     shown = wine.shown()
     wine.claim_clipboard()
-    helper = wine.helper_says("holding", "hold", "800", "paint")
+    helper = wine.helper_says("holding", "hold", "800")
     wine.keys("alt+c", "alt+g")  # Copy waits; Generate is pressed meanwhile
     helper.wait(30)
     assert helper.lines() == [["holding"], ["painted"]]
@@ -64,20 +62,17 @@ def test_copy_leaves_the_address_alone_on_the_clipboard(wine):
         helper = wine.helper_says("owning", "between", "1500")
         wine.keys("alt+c")
         helper.wait(30)
-        said = [line[0] for line in helper.lines()]
-        if said[1:2] == ["between"]:
+        if (said := [line[0] for line in helper.lines()])[1:2] == ["between"]:
             break
     assert said == ["owning", "between", "alone"]
 
 
 @pytest.mark.parametrize("layout", ["us", "ru,us", "il,us", "gr,us"])
 def test_access_keys_clipboard_and_keys_that_change_nothing(wine, layout):
-    if layout != "us":  # the non-Latin group first, as Russian, Hebrew and Greek users have it
-        wine.x.layout(layout)
-        assert wine.x.close(wine) == 0
-        wine.start()
-    first = wine.shown()
-    assert ADDRESS.fullmatch(first) and first != b"00-00-00-00-00-00"
+    wine.x.layout(layout)  # the non-Latin group first, as Russian, Hebrew and Greek users have it
+    assert wine.x.close(wine) == 0
+    wine.start()
+    assert ADDRESS.fullmatch(first := wine.shown()) and first != b"00-00-00-00-00-00"
     assert wine.copied("alt+c") == first
     held = wine.claim_clipboard()  # and all but the last digit selected
     wine.keys("Return", "Escape", "g", "BackSpace", "Delete", "ctrl+v", "shift+Insert")
@@ -85,8 +80,7 @@ def test_access_keys_clipboard_and_keys_that_change_nothing(wine, layout):
     assert wine.x.windows("Hexlark") and not wine.x.windows("About") and wine.x.clipboard() == held
     assert wine.shown() == first
     wine.keys("alt+g")
-    second = wine.shown()
-    assert ADDRESS.fullmatch(second) and second != first
+    assert ADDRESS.fullmatch(second := wine.shown()) and second != first
     wine.keys("alt+a")
     about = wine.x.find("About")  # grey face, black text, a bright blue frame round OK: no icon
     assert not [p for p in wine.x.screenshot(about).getdata() if max(p) - min(p) > 20 and p[2] < 240]
@@ -107,9 +101,8 @@ def test_enter_clicks_the_focused_button(wine):
     assert wine.shown() != before
 
 
-def looked(wine):
-    """What another program sees of Hexlark (helper look): each line's fields by its first."""
-    return {line[0]: line[1:] for line in wine.helper_says("window", "look").lines()}
+def reg(wine, key, name, data, *kind):
+    wine.run("wine", "reg", "add", key, "/v", name, *kind, "/d", data, "/f")
 
 
 def test_clipboard_and_about_box_belong_to_the_window(wine):
@@ -117,7 +110,7 @@ def test_clipboard_and_about_box_belong_to_the_window(wine):
     wine.copied("alt+c")
     wine.keys("alt+a")
     about = wine.x.find("About")
-    seen = looked(wine)
+    seen = {line[0]: line[1:] for line in wine.helper_says("listening", "read", "0").lines()}  # by its first field
     assert seen["clipboard"] == seen["about"] == seen["window"][:1]
     wine.x.keys(about, "Return")
 
@@ -125,24 +118,20 @@ def test_clipboard_and_about_box_belong_to_the_window(wine):
 def test_copy_fails_when_the_clipboard_stays_busy(wine):
     wine.helper_says("holding", "hold", "3000")
     wine.keys("alt+c")
-    box = wait_for(lambda: [w for w in wine.x.windows("Hexlark") if w != wine.window],
-                   "the failure reported in a box")
-    said = [line[1] for line in wine.helper_says("listening", "read", "0").lines()
-            if line[0] == "control"]  # the box's, in front
+    box = wait_for(lambda: [w for w in wine.x.windows("Hexlark") if w != wine.window], "the failure shown in a box")
+    said = [line[1] for line in wine.helper_says("listening", "read", "0").lines() if line[0] == "control"]  # the box's
     assert [line for line in said if line.startswith("hexlark: ") and "clipboard" in line], said
     wine.x.keys(box[0], "Return")
     assert wine.proc.wait(15) == 1
     wine.start()
 
 
-FIXED_PITCH = 1
 # oleacc's names of a control's name and description, as its annotations give them.
 NAME, DESCRIPTION = "{608d3df8-8128-4aa7-a428-f55e49267291}", "{4d48dfe4-bd3f-491f-a648-492d6f20c588}"
 
 
 def test_seed_address_font_and_annotations_asked_of_the_system(wine):
-    wine.run("wine", "reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayInclude", "/d",
-             "msvcrt.rand_s;gdi32.CreateFontW", "/f")
+    reg(wine, r"HKCU\Software\Wine\Debug", "RelayInclude", "msvcrt.rand_s;gdi32.CreateFontW")
     app = wine.x.window(wine.x.start(["wine", EXE], env=dict(wine.env, WINEDEBUG="+relay"), name="relay"))
     assert wine.x.close(app) == 0
     log = open(app.log).read()
@@ -150,13 +139,12 @@ def test_seed_address_font_and_annotations_asked_of_the_system(wine):
     assert log.count("Call msvcrt.rand_s(") == 8
     # Fixed-pitch by name and by pitch: where the face is missing, its stand-in is so too.
     asked = re.findall(r'Call gdi32.CreateFontW\(([^)]*) L"Courier New"\)', log)
-    assert asked and all(int(args.split(",")[12], 16) & 3 == FIXED_PITCH for args in asked)
+    assert asked and all(int(args.split(",")[12], 16) & 3 == 1 for args in asked)  # FIXED_PITCH
     # What a screen reader is told of each control beyond its text: Wine keeps none of it,
     # and logs each annotation it is given.
-    given = {}
-    for window, kind, text in re.findall(r'SetHwndPropStr \((\w+) \S+ \S+ (\{[-0-9a-f]+\}) L"([^"]*)"\)', log):
-        given.setdefault(window, {})[kind] = text
-    assert description_faults({told[NAME]: told[DESCRIPTION] for told in given.values()}) == []
+    given = re.findall(r'SetHwndPropStr \((\w+) \S+ \S+ (\{[-0-9a-f]+\}) L"([^"]*)"\)', log)
+    names = {window: text for window, kind, text in given if kind == NAME}
+    assert description_faults({names[window]: text for window, kind, text in given if kind == DESCRIPTION}) == []
 
 
 def test_alt_f4_ends_the_program(wine):  # and WM_DELETE_WINDOW, at 192 dpi below
@@ -166,8 +154,7 @@ def test_alt_f4_ends_the_program(wine):  # and WM_DELETE_WINDOW, at 192 dpi belo
 
 def test_window_centred_on_the_work_area_beside_panels(wine):
     # Docks down the left and along the top of the 1024x768 screen, as a desktop's panels.
-    xlib, root = wine.x.xlib, wine.x.xlib.screen().root
-    atom = xlib.intern_atom
+    xlib, atom, root = wine.x.xlib, wine.x.xlib.intern_atom, wine.x.xlib.screen().root
     dock = root.create_window(0, 0, 60, 40, 0, X.CopyFromParent)
     dock.change_property(atom("_NET_WM_WINDOW_TYPE"), Xatom.ATOM, 32, [atom("_NET_WM_WINDOW_TYPE_DOCK")])
     dock.change_property(atom("_NET_WM_STRUT"), Xatom.CARDINAL, 32, [60, 0, 40, 0])
@@ -177,7 +164,8 @@ def test_window_centred_on_the_work_area_beside_panels(wine):
              "the panels taken off the work area")
     wine.run(wine.SERVER, "-w")  # Wine reads the work area when its session starts
     wine.start()
-    left, top, right, bottom = map(int, looked(wine)["window"][1:])
+    seen = {line[0]: line[1:] for line in wine.helper_says("listening", "read", "0").lines()}
+    left, top, right, bottom = map(int, seen["window"][1:])
     dock.destroy()
     xlib.sync()
     assert wine.x.close(wine) == 0
@@ -186,8 +174,7 @@ def test_window_centred_on_the_work_area_beside_panels(wine):
 
 
 def test_window_at_192_and_480_dpi(wine):
-    wine.run("wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels",
-             "/t", "REG_DWORD", "/d", "192", "/f")
+    reg(wine, r"HKCU\Control Panel\Desktop", "LogPixels", "192", "/t", "REG_DWORD")
     wine.run(wine.SERVER, "-w")  # the setting takes effect in the next Wine session
     wine.start()
     assert wine.x.geometry(wine.window)[2:] == tuple(2 * v for v in CLIENT)
@@ -195,9 +182,8 @@ def test_window_at_192_and_480_dpi(wine):
     assert colour_faults(shot) == [] and text_faults(shot, 2) == []
     assert wine.x.close(wine) == 0
     # Larger than the screen, framed by Wine as by Windows, which moves no window onto the screen.
-    wine.run("wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels",
-             "/t", "REG_DWORD", "/d", "480", "/f")
-    wine.run("wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f")
+    reg(wine, r"HKCU\Control Panel\Desktop", "LogPixels", "480", "/t", "REG_DWORD")
+    reg(wine, r"HKCU\Software\Wine\X11 Driver", "Managed", "N")
     wine.run(wine.SERVER, "-w")
     wine.start()
     assert wine.x.geometry(wine.window)[:2] == (0, 0)  # the title bar's top-left corner
