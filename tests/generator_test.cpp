@@ -9,8 +9,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <map>
 #include <new>
 #include <numeric>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -131,6 +134,36 @@ private slots:
         source.draws = draws;
         QCOMPARE(QString::fromStdString(GenerateAddress(source)), address);
         QCOMPARE(QString::fromStdString(source.log), "RuuRuuRuuRuuRuuRuu");
+    }
+
+    // The real source at one clock reading: every octet in every place (so every
+    // digit, both extreme octets), about half odd first octets, and even digits.
+    void addressStatistics()
+    {
+        constexpr int kAddresses = 20000;
+        FixedClock clock;
+        ChaChaRandomSource source(countingKey(), clock);
+        std::map<char, int> digits;
+        std::set<std::string> placed;
+        int odd = 0;
+        for (int i = 0; i < kAddresses; ++i) {
+            const std::string address = GenerateAddress(source);
+            for (std::size_t p = 0; p < address.size(); p += 3) {
+                placed.insert(std::to_string(p) + address.substr(p, 2));
+                ++digits[address[p]];
+                ++digits[address[p + 1]];
+            }
+            odd += std::stoi(address.substr(0, 2), nullptr, 16) % 2;
+        }
+        QCOMPARE(placed.size(), std::size_t{6 * 256});
+        QVERIFY2(odd > 9500 && odd < 10500, qPrintable(QString::number(odd)));
+        const double expected = kAddresses * 12 / 16.0;
+        double chiSquare = 0;
+        for (const auto &[digit, seen] : digits) {
+            chiSquare += (seen - expected) * (seen - expected) / expected;
+        }
+        // 15 degrees of freedom: above 37.7 has a chance of 1 in 1000.
+        QVERIFY2(chiSquare < 37.7, qPrintable(QString::number(chiSquare)));
     }
 };
 
