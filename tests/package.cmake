@@ -8,7 +8,7 @@ if(TEST e2e_test_package)
     add_test(NAME debian_package COMMAND bash -c [[deb="$(bash "$1" "$2" | tail -n 1)" &&
         [ "$deb" -ef "$2/hexlark_$3_amd64.deb" ] || { echo "build-deb.sh named $deb"; exit 1; }]]
         - ${PROJECT_SOURCE_DIR}/scripts/build-deb.sh ${HEXLARK_PACKAGE_DIR} ${PROJECT_VERSION})
-    set_tests_properties(debian_package PROPERTIES LABELS package TIMEOUT 600 PROCESSORS 2
+    set_tests_properties(debian_package PROPERTIES LABELS package TIMEOUT 1200 PROCESSORS 2
                          COST 1000 FIXTURES_SETUP debian_package)
     # Where it cannot install (not root, or the package is installed already)
     # it says it skipped, and CTest counts it so rather than as passed.

@@ -47,7 +47,7 @@ endif()
 # timings of its own), beside each other and all the others.
 foreach(_test windows_wine_test windows_msi_test)
     if(TEST ${_test})
-        set_tests_properties(${_test} PROPERTIES TIMEOUT 600 COST 60)
+        set_tests_properties(${_test} PROPERTIES TIMEOUT 1200 COST 60)
     endif()
 endforeach()
 # The Windows edition configured, and its resources built, from a checkout at
