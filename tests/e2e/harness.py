@@ -9,7 +9,7 @@ Fixtures (conftest.py) start everything a test needs and always stop it again:
           sessions make them with `with XSession(...) as x:`, which stops them.
 
 Helpers:
-  run(cmd, timeout=10, env=None, check=True) -> CompletedProcess (bytes); a
+  run(cmd, timeout=60, env=None, check=True) -> CompletedProcess (bytes); a
       command that outlives its timeout fails the test, and never hangs it.
   wait_for(probe, what, timeout=20) -> the first truthy value probe() returns.
   x.env                       environment for programs on this display.
@@ -87,7 +87,7 @@ App = collections.namedtuple("App", "proc window log")
 MODIFIERS = {"alt": "Alt_L", "ctrl": "Control_L", "shift": "Shift_L"}
 
 
-def run(cmd, timeout=10, env=None, check=True, **kwargs):
+def run(cmd, timeout=60, env=None, check=True, **kwargs):
     try:
         done = subprocess.run(cmd, env=env, capture_output=True, timeout=timeout, **kwargs)
     except subprocess.TimeoutExpired:
