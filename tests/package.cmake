@@ -12,7 +12,7 @@ if(TEST e2e_test_package)
                          COST 1000 FIXTURES_SETUP debian_package)
     # Where it cannot install (not root, or the package is installed already)
     # it says it skipped, and CTest counts it so rather than as passed.
-    set_tests_properties(e2e_test_package PROPERTIES LABELS "e2e;package" TIMEOUT 600
+    set_tests_properties(e2e_test_package PROPERTIES LABELS "e2e;package"
                          SKIP_REGULAR_EXPRESSION "[0-9]+ skipped" FIXTURES_REQUIRED debian_package)
     set_property(TEST e2e_test_package APPEND PROPERTY ENVIRONMENT
                  "HEXLARK_PACKAGE_DIR=${HEXLARK_PACKAGE_DIR}")
