@@ -54,8 +54,7 @@ ensure_packages() {
     local missing=()
     local package
     for package in "$@"; do
-        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" &&
-            ! unpackaged "$package"; then
+        if ! installed "$package" && ! unpackaged "$package"; then
             missing+=("$package")
         fi
     done
@@ -91,6 +90,13 @@ apt_install() {
     local wanted
     mapfile -t wanted < <(packaged_here "$@")
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${wanted[@]}"
+}
+
+# Whether the package is installed: while dpkg installs another that
+# activates its triggers (a menu entry, an icon), it awaits them, and is
+# installed all the same.
+installed() {
+    [[ "$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null)" == @(installed|triggers-pending|triggers-awaited) ]]
 }
 
 # Whether the package is one of WINE_PACKAGES that apt, knowing an archive,
