@@ -174,8 +174,8 @@ class XSession(contextlib.AbstractContextManager):
         return run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"], env=self.env,
                    check=False).stdout.decode().split()
 
-    def find(self, title):
-        return wait_for(lambda: self.windows(title), f"a window named {title}", 30)[0]
+    def find(self, title, timeout=30):
+        return wait_for(lambda: self.windows(title), f"a window named {title}", timeout)[0]
 
     def keys(self, window, *chords, delay=50):
         run(["xdotool", "windowactivate", "--sync", window], env=self.env)

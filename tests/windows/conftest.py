@@ -29,7 +29,7 @@ class Wine:
 
     def start(self, program=EXE):
         self.proc = self.x.start(["wine", program], env=self.env, name="hexlark.exe")
-        self.window = self.x.find("Hexlark")
+        self.window = self.x.find("Hexlark", 120)  # Wine's first program in a prefix starts slowly on a busy machine
 
     def helper_says(self, word, *args):
         """The helper (helper.cpp, cross-built once) started beside Hexlark with args, once it
