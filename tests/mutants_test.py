@@ -11,12 +11,10 @@ CATALOGUE = json.load(open(f"{SOURCE}/tests/mutants.json", encoding="utf-8"))
 
 
 def test_every_entry_applies_once():
-    def fault(entry):
+    def found(entry):
         path = f"{SOURCE}/{entry['file']}"
-        if not os.path.isfile(path):
-            return f"{entry['id']}: there is no {entry['file']}"
-        found = open(path, encoding="utf-8").read().count(entry["old"])
-        return found != 1 and f"{entry['id']}: {entry['file']} holds {found} times, not once, the text\n{entry['old']}"
-    stale = [fault(entry) for entry in CATALOGUE if fault(entry)]
+        return open(path, encoding="utf-8").read().count(entry["old"]) if os.path.isfile(path) else "no such file"
+    stale = [f"{e['id']}: {e['file']}: found {found(e)}, not once, the text\n{e['old']}" for e in CATALOGUE
+             if found(e) != 1]
     assert not stale, "\n\n".join(stale)
     assert [i for i, n in collections.Counter(e["id"] for e in CATALOGUE).items() if n > 1] == []

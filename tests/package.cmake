@@ -8,7 +8,7 @@ if(TEST e2e_test_package)
     add_test(NAME debian_package COMMAND bash -c [[deb="$(bash "$1" "$2" | tail -n 1)" &&
         [ "$deb" -ef "$2/hexlark_$3_amd64.deb" ] || { echo "build-deb.sh named $deb"; exit 1; }]]
         - ${PROJECT_SOURCE_DIR}/scripts/build-deb.sh ${HEXLARK_PACKAGE_DIR} ${PROJECT_VERSION})
-    set_tests_properties(debian_package PROPERTIES LABELS package TIMEOUT 1200 PROCESSORS 2
+    set_tests_properties(debian_package PROPERTIES LABELS package TIMEOUT 2400 PROCESSORS 2
                          COST 1000 FIXTURES_SETUP debian_package)
     # Where it cannot install (not root, or the package is installed already)
     # it says it skipped, and CTest counts it so rather than as passed.
@@ -28,7 +28,7 @@ add_test(NAME reproducible_build_test
             -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/reproducible_build
             -DPACKAGING=${HEXLARK_WINDOWS_BINARY_DIR}/windows
             -P ${CMAKE_CURRENT_SOURCE_DIR}/reproducible_build.cmake)
-set_tests_properties(reproducible_build_test PROPERTIES LABELS build TIMEOUT 900 PROCESSORS 2)
+set_tests_properties(reproducible_build_test PROPERTIES LABELS build TIMEOUT 2400 PROCESSORS 2)
 
 # The as-installed tests in a fresh Debian root, as Debian's CI runs them
 # (scripts/autopkgtest.sh): minutes long and on Debian's mirrors, so apart
@@ -40,7 +40,7 @@ hexlark_require_tool(HEXLARK_AUTOPKGTEST autopkgtest PACKAGE autopkgtest FOR deb
 if(HEXLARK_MMDEBSTRAP AND HEXLARK_AUTOPKGTEST)
     add_test(NAME debian_testbed_test COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/autopkgtest.sh
              ${CMAKE_CURRENT_BINARY_DIR}/autopkgtest)
-    set_tests_properties(debian_testbed_test PROPERTIES LABELS testbed TIMEOUT 1800
+    set_tests_properties(debian_testbed_test PROPERTIES LABELS testbed TIMEOUT 3600
                          ENVIRONMENT "HEXLARK_DESIGN_PIXELS=${HEXLARK_DESIGN_PIXELS}")
     if(TEST debian_package)
         set_tests_properties(debian_testbed_test PROPERTIES FIXTURES_REQUIRED debian_package)

@@ -15,10 +15,7 @@ foreach(copy IN ITEMS first second)
             "--install;${build};--prefix;${build}/installed")
         execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=SOURCE_DATE_EPOCH
                                 ${CMAKE_COMMAND} ${step}
-            RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
-        if(NOT status EQUAL 0)
-            message(FATAL_ERROR "cmake ${step} failed (${status}):\n${output}")
-        endif()
+            COMMAND_ERROR_IS_FATAL ANY)
     endforeach()
     file(SHA256 ${build}/installed/bin/hexlark ${copy})
     message(STATUS "${copy} build: hexlark ${${copy}}")

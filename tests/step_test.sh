@@ -56,22 +56,19 @@ printf '#!/bin/sh\nexit 3\n' >"$user/dpkg-buildpackage"
 printf '#!/bin/sh\necho "release o=Debian"\ncase "$*" in *wine*) echo "Candidate: $STUB_WINE" ;; *) echo "Candidate: 1.0" ;; esac\n' \
     >"$user/apt-cache"
 printf '#!/bin/sh\n[ "$1" = install ] && echo "$*" >"%s/asked"\nexit 0\n' "$HEXLARK_LOGS" >"$user/apt-get"
+# A package awaiting its triggers, as while another package is installed, is
+# installed: nothing is asked for. So dpkg, with $user first, has everything.
+printf '#!/bin/sh\necho triggers-pending\n' >"$user/dpkg-query"
 chmod +x "$user/"*
 ln -s "$user/id" "$HEXLARK_LOGS/bin/"
-for sudo in none asking; do
-    [ "$sudo" = none ] || ln -s "$user/sudo" "$HEXLARK_LOGS/bin/"
-    try setsid -w env PATH="$HEXLARK_LOGS/bin" bash -c \
+for row in "none|1|" "asking|1|" "triggers pending|0|$user:"; do
+    IFS="|" read -r sudo wanted first <<<"$row"
+    [ "$sudo" != asking ] || ln -s "$user/sudo" "$HEXLARK_LOGS/bin/"
+    try setsid -w env PATH="$first$HEXLARK_LOGS/bin" bash -c \
         'source "$1/scripts/packages.sh"; ensure_packages hexlark-none-such; echo "went on"' - "$1"
-    [ "$status" = 1 ] && [ "$(wc -l <<<"$said")" = 1 ] &&
-        [[ "$said" == *"apt-get install --no-install-recommends hexlark-none-such" ]] || fails
+    [ "$status" = "$wanted" ] && [ "$(wc -l <<<"$said")" = 1 ] && [[ "$status$said" == "0went on" ||
+        "$said" == *"apt-get install --no-install-recommends hexlark-none-such" ]] || fails
 done
-# A package awaiting its triggers, as while another package is installed, is
-# installed: nothing is asked for. So dpkg, from here on, has everything.
-printf '#!/bin/sh\necho triggers-pending\n' >"$user/dpkg-query"
-chmod +x "$user/dpkg-query"
-try setsid -w env PATH="$user:$HEXLARK_LOGS/bin" bash -c \
-    'source "$1/scripts/packages.sh"; ensure_packages hexlark-none-such; echo "went on"' - "$1"
-[ "$status" = 0 ] && [ "$said" = "went on" ] || fails
 # That user's test.sh, everything installed (in a copy of the scripts): every
 # preset it can run, then a line naming the command that would run the rest,
 # and a failure.

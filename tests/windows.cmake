@@ -40,14 +40,14 @@ foreach(_test IN LISTS hexlark_windows_tests)
         PYTEST -x)
 endforeach()
 if(TEST windows_exe_resources_test)
-    set_tests_properties(windows_exe_resources_test PROPERTIES TIMEOUT 60)
+    set_tests_properties(windows_exe_resources_test PROPERTIES TIMEOUT 300)
 endif()
 # Each has an X session, a Wine prefix and a wineserver of its own, and waits
 # on Wine far more than it computes: they start first (COST, before CTest has
 # timings of its own), beside each other and all the others.
 foreach(_test windows_wine_test windows_msi_test)
     if(TEST ${_test})
-        set_tests_properties(${_test} PROPERTIES TIMEOUT 1200 COST 60)
+        set_tests_properties(${_test} PROPERTIES TIMEOUT 1800 COST 60)
     endif()
 endforeach()
 # The Windows edition configured, and its resources built, from a checkout at
@@ -56,4 +56,4 @@ add_test(NAME windows_configure_test
     COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
             -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/windows_configure
             -P ${CMAKE_CURRENT_SOURCE_DIR}/windows/configure_test.cmake)
-set_tests_properties(windows_configure_test PROPERTIES LABELS windows TIMEOUT 120)
+set_tests_properties(windows_configure_test PROPERTIES LABELS windows TIMEOUT 600)
