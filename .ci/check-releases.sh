@@ -16,7 +16,8 @@
 # test.sh, which must run every step it can and end non-zero with one line
 # naming the step that needs root. The releases run side by side, and beside
 # each, in a copy of its bare root, package-windows.sh and autopkgtest.sh
-# each first thing, as the release's user. Each release says whether and how
+# each first thing, as the release's user; of all these scripts, two run at
+# a time (HEXLARK_SLOTS, a folder of two files, shares them with a caller). Each release says whether and how
 # fast its commands passed and that run.sh said only the lines it is
 # written to say; on a failure, the end of what the step said and a line
 # naming the release and the step. Where the mirror's Release file has
@@ -108,17 +109,43 @@ home_of() {
     if [ "$1" = root ]; then echo /root; else echo "/home/$1"; fi
 }
 
+# in_slot COMMAND...: runs it once one of the slots (files in $slots, two) is
+# free. The heavy steps, each root's scripts and CI's own test run (which
+# holds the first slot while it runs), go two at a time: ten at once on two
+# cores end tests on their bounds, not on their faults.
+in_slot() {
+    local slot fd status=0
+    while :; do
+        for slot in "$slots"/*; do
+            exec {fd}>>"$slot"
+            if flock -n "$fd"; then
+                "$@" || status=$?
+                exec {fd}>&-
+                return "$status"
+            fi
+            exec {fd}>&-
+        done
+        sleep 0.5
+    done
+}
+
 # run_step RELEASE FOLDER USER SCRIPT...: runs the scripts one after the
-# other as the user, the output in $work/FOLDER-USER-SCRIPT.log (the first
-# script's name); on a failure says the end of it and a line naming the
-# release.
+# other as the user, in a slot, the output in $work/FOLDER-USER-SCRIPT.log
+# (the first script's name) and the seconds they took in took_s; on a
+# failure says the end of it and a line naming the release.
 run_step() {
+    in_slot run_step_now "$@"
+}
+
+run_step_now() {
     local release="$1" folder="$2" user="$3" start=$SECONDS log="$work/$2-$3-${4%.sh}.log"
-    local line
+    local line status=0
     line="$(printf 'bash scripts/%s && ' "${@:4}")"
-    enter "$work/$folder" "$release" "$user" "${line% && }" >"$log" 2>&1 && return 0
+    enter "$work/$folder" "$release" "$user" "${line% && }" >"$log" 2>&1 || status=$?
+    took_s=$((SECONDS - start))
+    [ "$status" -eq 0 ] && return 0
     tail -n 100 "$log"
-    echo "$release: ${line% && } as $user failed after $((SECONDS - start)) s"
+    echo "$release: ${line% && } as $user failed after $took_s s"
     return 1
 }
 
@@ -137,7 +164,7 @@ said_only_its_lines() {
 # first thing, then autopkgtest.sh, which builds the Debian package with
 # build-deb.sh before anything else has installed what that needs.
 check() {
-    local release="$1" user="${RUNS_AS[$1]}" start took=() alone options=() extra
+    local release="$1" user="${RUNS_AS[$1]}" took=() alone options=() extra
     local made="$work/$release-root.log"
     {
         [ "$user" = root ] || options+=(--include=sudo)
@@ -161,21 +188,18 @@ check() {
         }
         run_step "$release" "$release-alone" "$user" package-windows.sh autopkgtest.sh &
         alone=$!
-        start=$SECONDS
         run_step "$release" "$release" "$user" run.sh || return 1
-        took+=("run.sh $((SECONDS - start)) s")
+        took+=("run.sh $took_s s")
         extra="$(said_only_its_lines "$work/$release$(home_of "$user")/hexlark" "$work/$release-$user-run.log")"
         if [ -n "$extra" ]; then
             echo "$extra"
             echo "$release: run.sh said more than the lines it is written to say (above)"
             return 1
         fi
-        start=$SECONDS
         run_step "$release" "$release" "$user" test.sh || return 1
-        took+=("test.sh $((SECONDS - start)) s")
+        took+=("test.sh $took_s s")
         wait "$alone" || return 1
         if [ "$release" = "$NO_SUDO_IN" ]; then
-            start=$SECONDS
             if ! furnish "$work/$release" plain >>"$made" 2>&1 ||
                 run_step "$release" "$release" plain test.sh >/dev/null ||
                 ! tail -n 1 "$work/$release-plain-test.log" | grep -q "scripts/autopkgtest.sh"; then
@@ -183,7 +207,7 @@ check() {
                 echo "$release: test.sh as a user without root or sudo did not end non-zero with one line naming the step that needs root"
                 return 1
             fi
-            took+=("and as plain $((SECONDS - start)) s")
+            took+=("and as plain $took_s s")
         fi
         echo "$release: both commands passed as $user (${took[*]}), and the packaging scripts alone"
     } >"$work/$release.log" 2>&1
@@ -218,6 +242,10 @@ main() {
     prepare
     work="$(mktemp -d "${TMPDIR:-/var/tmp}/hexlark-releases.XXXXXX")"
     : >"$work/running"
+    # CI's run hands on the slots it shares with its own test run.
+    slots="${HEXLARK_SLOTS:-$work/slots}"
+    mkdir -p "$slots"
+    touch "$slots/1" "$slots/2"
     trap 'stop_all' EXIT
     trap 'exit 1' INT TERM
     for release in "$@"; do
