@@ -17,11 +17,12 @@
 # naming the step that needs root. The releases run side by side, and beside
 # each, in a copy of its bare root, package-windows.sh and autopkgtest.sh
 # each first thing, as the release's user; of all these scripts, two run at
-# a time (HEXLARK_SLOTS, a folder of two files, shares them with a caller). Each release says whether and how
-# fast its commands passed and that run.sh said only the lines it is
-# written to say; on a failure, the end of what the step said and a line
-# naming the release and the step. Where the mirror's Release file has
-# expired, it says so and that root alone goes on without apt's date check.
+# a time (in the folder HEXLARK_SLOTS, where given, shared with a caller).
+# Each release says whether and how fast its commands passed and that
+# run.sh said only the lines it is written to say; on a failure, the end of
+# what the step said and a line naming the release and the step. Where the
+# mirror's Release file has expired, it says so and that root alone goes on
+# without apt's date check.
 # Needs root and Debian's mirror; works in a new folder of its own under
 # TMPDIR (/var/tmp unless set), removed at the end.
 #
