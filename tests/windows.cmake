@@ -18,6 +18,12 @@ set(hexlark_tools_msi_tables python3-pytest:pytest-3 wixl:wixl msitools:msiinfo
     openssl:openssl)
 set(hexlark_tools_msi ${hexlark_wine_tools} ${hexlark_tools_msi_tables} strace:strace)
 set(hexlark_windows_tests exe_resources wine msi)
+# The Wine tests each have an X session, a Wine prefix and a wineserver of
+# their own, and wait on Wine far more than they compute: they start first
+# (COST, before CTest has timings of its own), beside all the others.
+set(hexlark_limits_exe_resources TIMEOUT 300)
+set(hexlark_limits_wine TIMEOUT 1800 COST 60)
+set(hexlark_limits_msi TIMEOUT 1800 COST 60)
 # Where the release packages no Wine, its tests are left out in one line,
 # even under the presets: the package's tables and signing are still checked.
 find_program(HEXLARK_TOOL_wine wine)
@@ -38,16 +44,8 @@ foreach(_test IN LISTS hexlark_windows_tests)
     hexlark_add_pytest(windows_${_test}_test ${CMAKE_CURRENT_SOURCE_DIR}/windows/test_${_test}.py
         TOOLS ${hexlark_tools_${_test}} LABELS windows ENVIRONMENT ${hexlark_windows_env}
         PYTEST -x)
-endforeach()
-if(TEST windows_exe_resources_test)
-    set_tests_properties(windows_exe_resources_test PROPERTIES TIMEOUT 300)
-endif()
-# Each has an X session, a Wine prefix and a wineserver of its own, and waits
-# on Wine far more than it computes: they start first (COST, before CTest has
-# timings of its own), beside each other and all the others.
-foreach(_test windows_wine_test windows_msi_test)
-    if(TEST ${_test})
-        set_tests_properties(${_test} PROPERTIES TIMEOUT 1800 COST 60)
+    if(TEST windows_${_test}_test)
+        set_tests_properties(windows_${_test}_test PROPERTIES ${hexlark_limits_${_test}})
     endif()
 endforeach()
 # The Windows edition configured, and its resources built, from a checkout at

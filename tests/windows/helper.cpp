@@ -25,6 +25,12 @@ namespace {
 UINT g_own = 0;
 HWND g_owner = nullptr;
 
+void openClipboard(HWND owner)
+{
+    while (!OpenClipboard(owner)) {
+    }
+}
+
 // The helper soon ends: what MSAA hands it is not freed.
 void describe(const char *kind, HWND window, LONG id, LONG child)
 {
@@ -43,14 +49,6 @@ void describe(const char *kind, HWND window, LONG id, LONG child)
                 text(value));
 }
 
-BOOL CALLBACK control(HWND window, LPARAM)
-{
-    if (IsWindowVisible(window)) {
-        describe("control", window, OBJID_CLIENT, CHILDID_SELF);
-    }
-    return TRUE;
-}
-
 void CALLBACK event(HWINEVENTHOOK, DWORD, HWND window, LONG id, LONG child, DWORD, DWORD)
 {
     describe("live", window, id, child);
@@ -60,8 +58,7 @@ void CALLBACK event(HWINEVENTHOOK, DWORD, HWND window, LONG id, LONG child, DWOR
 // lets the clipboard go after emptying it.
 DWORD WINAPI own(LPVOID emptied)
 {
-    while (!OpenClipboard(g_owner)) {
-    }
+    openClipboard(g_owner);
     const bool after = IsClipboardFormatAvailable(CF_UNICODETEXT);
     std::puts(emptied == nullptr ? "owning" : (after ? "after" : "between"));
     EmptyClipboard();
@@ -98,8 +95,7 @@ int main(int argc, char *argv[])
     const int ms = argc == 3 ? std::atoi(argv[2]) : 0;
     const HWND hexlark = FindWindowW(nullptr, L"Hexlark");
     if (mode == "hold") {
-        while (!OpenClipboard(nullptr)) {
-        }
+        openClipboard(nullptr);
         std::puts("holding");
         Sleep(ms / 2);
         InvalidateRect(hexlark, nullptr, TRUE);
@@ -110,14 +106,18 @@ int main(int argc, char *argv[])
     }
     if (mode == "read") {
         CoInitialize(nullptr);
-        EnumChildWindows(hexlark, control, 0);
+        for (HWND control = GetWindow(hexlark, GW_CHILD); control != nullptr;
+             control = GetWindow(control, GW_HWNDNEXT)) {
+            if (IsWindowVisible(control)) {
+                describe("control", control, OBJID_CLIENT, CHILDID_SELF);
+            }
+        }
         RECT frame{};
         GetWindowRect(hexlark, &frame);
-        std::printf("window\t%p\t%ld\t%ld\t%ld\t%ld\n", static_cast<void *>(hexlark), frame.left,
-                    frame.top, frame.right, frame.bottom);
-        std::printf("clipboard\t%p\n", static_cast<void *>(GetClipboardOwner()));
-        const HWND about = GetWindow(FindWindowW(nullptr, L"About"), GW_OWNER);
-        std::printf("about\t%p\n", static_cast<void *>(about));
+        std::printf("window\t%p\t%ld\t%ld\t%ld\t%ld\nclipboard\t%p\nabout\t%p\n",
+                    static_cast<void *>(hexlark), frame.left, frame.top, frame.right, frame.bottom,
+                    static_cast<void *>(GetClipboardOwner()),
+                    static_cast<void *>(GetWindow(FindWindowW(nullptr, L"About"), GW_OWNER)));
         DWORD process = 0;
         GetWindowThreadProcessId(hexlark, &process);
         SetWinEventHook(EVENT_OBJECT_LIVEREGIONCHANGED, EVENT_OBJECT_LIVEREGIONCHANGED, nullptr,
@@ -136,8 +136,7 @@ int main(int argc, char *argv[])
         g_own = RegisterClipboardFormatW(L"Hexlark helper");
         own(nullptr);
         dispatchFor(ms);
-        while (!OpenClipboard(g_owner)) {
-        }
+        openClipboard(g_owner);
         std::puts(IsClipboardFormatAvailable(g_own) ? "beside" : "alone");
         return !CloseClipboard();
     }

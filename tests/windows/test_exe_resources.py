@@ -34,10 +34,9 @@ def test_resources_icon_group_and_headings(tmp_path):
 
 
 def test_version_record():
-    fixed = {key: field["Value"] for key, field in PE.VS_FIXEDFILEINFO[0].dump_dict().items() if key != "Structure"}
-    assert fixed == dict(Signature=0xFEEF04BD, StrucVersion=0x10000, FileVersionMS=0x10000, FileVersionLS=0,
-                         ProductVersionMS=0x10000, ProductVersionLS=0, FileFlagsMask=0, FileFlags=0, FileOS=4,
-                         FileType=1, FileSubtype=0, FileDateMS=0, FileDateLS=0)  # VOS__WINDOWS32, VFT_APP
+    fixed = PE.VS_FIXEDFILEINFO[0]
+    assert (fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS, fixed.ProductVersionLS, fixed.FileOS,
+            fixed.FileType) == (0x10000, 0, 0x10000, 0, 4, 1)  # 1.0.0.0, VOS__WINDOWS32, VFT_APP
     infos = {info.Key: info for info in PE.FileInfo[0]}
     [table], [var] = infos[b"StringFileInfo"].StringTable, infos[b"VarFileInfo"].Var
     assert (table.LangID, var.entry) == (b"040904B0", {b"Translation": "0x0409 0x04b0"})
