@@ -28,15 +28,10 @@ make_root() {
 furnish() { mkdir -p "$1$(home_of "$2")/hexlark" && cp -r "$root/scripts" "$1$(home_of "$2")/hexlark"; }
 # Each says how many were inside at once, as the guard runs at most two.
 enter() {
-    local status=0
     touch "$work/in.$BASHPID"
     echo "inside $(find "$work" -maxdepth 1 -name 'in.*' | wc -l)" >>"$TMPDIR/made"
     sleep 0.2
-    enter_as "$@" || status=$?
     rm "$work/in.$BASHPID"
-    return "$status"
-}
-enter_as() {
     case "$FAULT" in
     "$2:run.sh said more") [[ "$4" != *run.sh ]] || echo "QStandardPaths: runtime directory not owned" ;;
     "$2:plain passed") [ "$3" != plain ] || return 0 ;;
@@ -47,34 +42,30 @@ enter_as() {
 }
 
 # name: FAULT, the releases given, the status wanted, what a line must say, how many roots are made
-# without apt's date check
+# without apt's date check, the releases that end in lines of their own (every one given)
 rows=(
-    "all pass, none given|||0||0"
-    "run.sh fails|trixie:run.sh|bookworm trixie testing|1|trixie: *run.sh*|0"
-    "run.sh says more|trixie:run.sh said more|trixie|1|trixie: *run.sh*|0"
-    "test.sh fails|bookworm:test.sh|bookworm trixie testing|1|bookworm: *test.sh*|0"
-    "packaging fails|testing:autopkgtest.sh|bookworm testing|1|testing: *autopkgtest.sh*|0"
-    "without sudo ends 0|trixie:plain passed|trixie|1|trixie: *|0"
-    "unknown release|none:|bookworm hexlark-none-such|1|*hexlark-none-such*|0"
-    "mirror silent|testing:mirror|bookworm testing|1|testing: *mirror*|0"
-    "expired Release|testing:expired|bookworm testing|0|testing: *expired*|1"
+    "all pass, none given|||0||0|bookworm testing trixie"
+    "run.sh fails|trixie:run.sh|bookworm trixie testing|1|trixie: *run.sh*|0|bookworm testing trixie"
+    "run.sh says more|trixie:run.sh said more|trixie|1|trixie: *run.sh*|0|trixie"
+    "test.sh fails|bookworm:test.sh|bookworm trixie testing|1|bookworm: *test.sh*|0|bookworm testing trixie"
+    "packaging fails|testing:autopkgtest.sh|bookworm testing|1|testing: *autopkgtest.sh*|0|bookworm testing"
+    "without sudo ends 0|trixie:plain passed|trixie|1|trixie: *|0|trixie"
+    "unknown release|none:|bookworm hexlark-none-such|1|*hexlark-none-such*|0|"
+    "mirror silent|testing:mirror|bookworm testing|1|testing: *mirror*|0|bookworm testing"
+    "expired Release|testing:expired|bookworm testing|0|testing: *expired*|1|bookworm testing"
 )
 for row in "${rows[@]}"; do
-    IFS="|" read -r name FAULT given wanted line off <<<"$row"
+    IFS="|" read -r name FAULT given wanted line off ends <<<"$row"
     : >"$TMPDIR/made"
     # shellcheck disable=SC2086
     said="$( (main $given) 2>&1)"
     status=$?
-    fine=yes
     most="$(sed -n 's/^inside //p' "$TMPDIR/made" | sort -n | tail -n 1)"
+    # Where no release ends in a line (one it does not know), that is one line, before any root is made.
     [ "${most:-0}" -le 2 ] && { [ -n "$given" ] || [ "$most" = 2 ]; } &&
         [ "$status" = "$wanted" ] && { [ -z "$line" ] || grep -qx -- "${line//\*/.*}" <<<"$said"; } &&
-        [ "$(grep -c Check-Valid-Until "$TMPDIR/made")" = "$off" ] && [ -z "$(ls -A "$TMPDIR" | grep -v '^made$')" ] ||
-        fine=no
-    # Every release given ends in a line of its own; one it does not know is one line before any root is made.
-    for release in ${given:-bookworm trixie testing}; do
-        [ "$name" = "unknown release" ] || grep -q "^$release: " <<<"$said" || fine=no
-    done
-    [ "$name" != "unknown release" ] || { [ ! -s "$TMPDIR/made" ] && [ "$(wc -l <<<"$said")" = 1 ]; } || fine=no
-    [ "$fine" = yes ] || { printf '%s: status %s, said:\n%s\n' "$name" "$status" "$said"; exit 1; }
+        [ "$(grep -c Check-Valid-Until "$TMPDIR/made")" = "$off" ] && [ -z "$(ls -A "$TMPDIR" | grep -v '^made$')" ] &&
+        [ "$(sed -n 's/^\([a-z]*\): .*/\1/p' <<<"$said" | sort -u | xargs)" = "$ends" ] &&
+        { [ -n "$ends" ] || { [ ! -s "$TMPDIR/made" ] && [ "$(wc -l <<<"$said")" = 1 ]; }; } ||
+        { printf '%s: status %s, said:\n%s\n' "$name" "$status" "$said"; exit 1; }
 done
