@@ -75,8 +75,7 @@ done
 cp -r "$1/scripts" "$user/"
 try setsid -w env PATH="$user:$PATH" bash "$user/scripts/test.sh"
 [ "$status" = 1 ] && [[ "$(tail -n 1 <<<"$said")" == *"run sudo -v && bash scripts/autopkgtest.sh" ]] &&
-    grep -q "ctest --preset ci" "$HEXLARK_LOGS/ran" && grep -q "ctest --preset asan" "$HEXLARK_LOGS/ran" &&
-    ! grep -Eq "preset (testbed|full)" "$HEXLARK_LOGS/ran" || fails
+    [ "$(sed -n 's/^ctest --preset \([a-z]*\).*/\1/p' "$HEXLARK_LOGS/ran" | sort -u | xargs)" = "asan ci" ] || fails
 # That user's autopkgtest.sh: with that sudo, one line and no folder made;
 # with one that asks nothing (and stand-ins for the package's build and the
 # design's pixels' build), it passes.
@@ -125,16 +124,14 @@ report="$HEXLARK_LOGS/report.xml"
 ctest --test-dir "$HEXLARK_LOGS/ctest" --output-junit "$report" >/dev/null 2>&1
 try failures /dev/null
 [ "$status" = 0 ] && [[ "$said" == *fails*"the reason"* ]] && [[ "$said" != *"all well"* ]] || fails
-seq 150 >"$HEXLARK_LOGS/run.log"
-report="" try failures "$HEXLARK_LOGS/run.log"
+report="" try failures <(seq 150)
 [ "$status" = 0 ] && [ "$said" = "$(seq 51 150)" ] || fails
 
 # Installing on a release that packages no Wine leaves it out, saying so in
 # one line, and asks apt for the rest; on one that does, Wine is asked for.
 for row in "(none):xclip:wine fonts-wine" "9.0:xclip wine fonts-wine:"; do
     IFS=: read -r wine wanted expected <<<"$row"
-    said="$(STUB_WINE="$wine" PATH="$user:$PATH" apt_install xclip wine fonts-wine 2>&1 >/dev/null)"
-    status=$?
+    STUB_WINE="$wine" PATH="$user:$PATH" try apt_install xclip wine fonts-wine
     # One line naming what was left out, or nothing.
     [[ "$said" == ${expected:+*"$expected"*} ]] && [ "$(wc -l <<<"$said")" = 1 ] && [ "$status" = 0 ] &&
         [ "$(sed 's/.*--no-install-recommends //' "$HEXLARK_LOGS/asked")" = "$wanted" ] ||
