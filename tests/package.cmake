@@ -1,6 +1,5 @@
 # The build as a packager or a developer meets it: with Make, reproducible,
-# and as a Debian package (e2e/test_package.py). A sanitizer build is not what
-# ships: there these stay out.
+# and as a Debian package (e2e/test_package.py).
 set(HEXLARK_PACKAGE_DIR ${CMAKE_CURRENT_BINARY_DIR}/package)
 if(TEST e2e_test_package)
     # The package, built once on two cores before the tests that install it
@@ -16,9 +15,6 @@ if(TEST e2e_test_package)
                          SKIP_REGULAR_EXPRESSION "[0-9]+ skipped" FIXTURES_REQUIRED debian_package)
     set_property(TEST e2e_test_package APPEND PROPERTY ENVIRONMENT
                  "HEXLARK_PACKAGE_DIR=${HEXLARK_PACKAGE_DIR}")
-endif()
-if(HEXLARK_SANITIZE)
-    return()
 endif()
 
 # Two Release builds with Make in two fresh folders give the same program; the
