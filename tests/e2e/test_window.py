@@ -1,10 +1,14 @@
-"""The real program on an X display with a window manager, as a user and a screen reader see it."""
+"""The real program on an X display with a window manager, as a user, the Orca screen reader and
+AT-SPI see it, with another program taking the clipboard and a clipboard manager keeping it."""
 import json
 import os
+import pty
+import re
 import sys
+import threading
 
 import pyatspi
-from harness import ADDRESS, colour_faults, default_buttons, description_faults, run, wait_for
+from harness import ADDRESS, CENTRES, colour_faults, default_buttons, description_faults, run, wait_for
 
 PROBE = f"{os.path.dirname(os.path.abspath(__file__))}/atspi_probe.py"
 # AT-SPI's roles by number, as they go over the bus: the library's names for them
@@ -13,8 +17,20 @@ ROLES = {"Hexlark": pyatspi.ROLE_FRAME, "Vorrel": pyatspi.ROLE_LABEL, "Web addre
          "MAC address": pyatspi.ROLE_TEXT} | dict.fromkeys(("Generate", "Copy", "About"), pyatspi.ROLE_PUSH_BUTTON)
 
 
-def test_user_and_screen_reader_see_copy_the_shown_address(x):
+def test_user_and_screen_readers_see_copy_the_shown_address_and_a_clipboard_manager_keep_it(x):
+    # Orca logs what it would say; without a speech server it starts at once. Its log
+    # goes to a terminal, which it writes line by line rather than a block at a time.
+    terminal, orca_side = pty.openpty()
+    x.start(["orca", f"--debug-file={os.ttyname(orca_side)}"], env=dict(x.env, SPEECHD_CMD="/bin/false"))
+    lines = []
+    threading.Thread(target=lambda: lines.extend(iter(lambda: os.read(terminal, 1 << 16).decode(
+        errors="replace"), "")), daemon=True).start()
+    spoken = lambda: "".join(re.findall(r"SPEECH OUTPUT: (.*)", "".join(lines)))
+    told = lambda: re.findall(r"New address ([0-9A-F-]{17})", spoken())  # Orca 48 adds no full stop
+    wait_for(lambda: "listener for: window:destroy" in "".join(lines), "Orca listens", 60)
     app = x.hexlark(env=dict(x.env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1"))
+    # The address opens an utterance: Orca 43 and 48 end it with a full stop, Orca 51 speaks it alone.
+    wait_for(lambda: re.search(r"'[0-9A-F]{2}(-[0-9A-F]{2}){5}[.']", spoken()), "Orca reads it")
     shot = x.screenshot(app.window)
     assert colour_faults(shot) == [] and default_buttons(shot) == []
     # The icon a window manager and a task bar show (_NET_WM_ICON: width, height, ARGB
@@ -40,11 +56,25 @@ def test_user_and_screen_reader_see_copy_the_shown_address(x):
     assert seen["offsets"] == [[c, w, address] for c, w in zip([*address, ""], [*octets, octets[-1]])]
     assert x.copied(app.window, "alt+c") == shown
 
-    x.keys(app.window, "alt+g")
+    # Each way to a new address, told by Orca; Alt+C left the focus on Copy.
+    for name, keys in [("Alt+G on Copy", ["alt+g"]), ("Space on Generate", ["space"]),
+                       ("Enter on Generate", ["Return"]), ("a click on Generate", []),
+                       ("Alt+G in the box", ["shift+Tab", "alt+g"])]:
+        before = len(told())
+        x.keys(app.window, *keys) if keys else x.click(app.window, "Generate")
+        wait_for(lambda: len(told()) > before, f"{name} is told: {spoken()[-200:]}")
     generated = wait_for(lambda: (lambda now: now != shown and now)(screen_reader()["text"].encode()),
-                         "Alt+G shows a new address")
+                         "the box shows the new address")
+    assert len(set(told())) == 5 and generated.decode() == told()[-1]
     x.click(app.window, "Copy")
     assert wait_for(lambda: x.clipboard() == generated, "a click on Copy copies")
+    # Clicks on Copy while another program keeps taking the clipboard: the layouts' first
+    # copy and About box below come once every one of them is handled.
+    taker = x.start(["sh", "-c", "while :; do printf busy | xclip -i -selection clipboard; "
+                     "sleep 0.05; done"], name="taker")
+    run(["xdotool", "mousemove", "--window", app.window, *map(str, CENTRES["Copy"]), "click", "--repeat", "200",
+         "--delay", "25", "1"], timeout=30, env=x.env)
+    taker.terminate()
 
     for layout in ("ru,us", "il,us", "gr,us"):  # the non-Latin group first, as its users have it
         x.layout(layout)  # and from now on keys pressed by the physical key
@@ -55,4 +85,10 @@ def test_user_and_screen_reader_see_copy_the_shown_address(x):
         x.keys(app.window, "alt+a")
         x.keys(x.find("About"), "Return")
         wait_for(lambda: not x.windows("About"), f"{layout}: OK closes the About box")
-    assert x.close(app) == 0, open(app.log).read()
+
+    x.start(["xfsettingsd", "--no-daemon"])
+    wait_for(lambda: x.xlib.get_selection_owner(x.xlib.intern_atom("CLIPBOARD_MANAGER")),
+             "xfsettingsd manages the clipboard")
+    assert x.copied(app.window, "alt+c") == generated
+    assert x.close(app) == 0 and "clipboard manager" not in open(app.log).read(), open(app.log).read()
+    assert wait_for(lambda: x.clipboard() == generated, "the manager serves the address")
