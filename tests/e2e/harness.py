@@ -84,7 +84,6 @@ BOXES = {name: tuple(control["box"]) for name, control in DESIGN["controls"].ite
 KINDS = {name: control["kind"] for name, control in DESIGN["controls"].items()}
 CENTRES = {name: (left + width // 2, top + height // 2) for name, (left, top, width, height) in BOXES.items()}
 App = collections.namedtuple("App", "proc window log")
-CLIPBOARD_ASKS, CLIPBOARD_WAIT = 6, 10
 MODIFIERS = {"alt": "Alt_L", "ctrl": "Control_L", "shift": "Shift_L"}
 
 
@@ -203,14 +202,12 @@ class XSession(contextlib.AbstractContextManager):
     def clipboard(self):
         # An owner may read a request into its queue and not look at it until its next X event
         # comes (Wine's clipboard thread does, on a busy machine): a new request is such an event.
-        for _ in range(CLIPBOARD_ASKS):
-            try:
-                got = subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env,
-                                     capture_output=True, timeout=CLIPBOARD_WAIT)
-            except subprocess.TimeoutExpired:
-                continue
-            return got.stdout if got.returncode == 0 else None
-        pytest.fail(f"the clipboard's owner did not answer {CLIPBOARD_ASKS} requests of {CLIPBOARD_WAIT} s each")
+        for _ in range(6):
+            with contextlib.suppress(subprocess.TimeoutExpired):
+                got = subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env, capture_output=True,
+                                     timeout=10)
+                return got.stdout if got.returncode == 0 else None
+        pytest.fail("the clipboard's owner answered none of 6 requests in 10 s each")
 
     def copied(self, window, *chords):
         marker = b"text from another program"
