@@ -1,11 +1,8 @@
-"""The real program on an X display with a window manager, as a user, the Orca screen reader and
-AT-SPI see it, with another program taking the clipboard and a clipboard manager keeping it."""
+"""The real program on an X display with a window manager, as a user and a screen reader see it, with
+another program taking the clipboard and a clipboard manager keeping it."""
 import json
 import os
-import pty
-import re
 import sys
-import threading
 
 import pyatspi
 from harness import ADDRESS, CENTRES, colour_faults, default_buttons, description_faults, run, wait_for
@@ -17,20 +14,8 @@ ROLES = {"Hexlark": pyatspi.ROLE_FRAME, "Vorrel": pyatspi.ROLE_LABEL, "Web addre
          "MAC address": pyatspi.ROLE_TEXT} | dict.fromkeys(("Generate", "Copy", "About"), pyatspi.ROLE_PUSH_BUTTON)
 
 
-def test_user_and_screen_readers_see_copy_the_shown_address_and_a_clipboard_manager_keep_it(x):
-    # Orca logs what it would say; without a speech server it starts at once. Its log
-    # goes to a terminal, which it writes line by line rather than a block at a time.
-    terminal, orca_side = pty.openpty()
-    x.start(["orca", f"--debug-file={os.ttyname(orca_side)}"], env=dict(x.env, SPEECHD_CMD="/bin/false"))
-    lines = []
-    threading.Thread(target=lambda: lines.extend(iter(lambda: os.read(terminal, 1 << 16).decode(
-        errors="replace"), "")), daemon=True).start()
-    spoken = lambda: "".join(re.findall(r"SPEECH OUTPUT: (.*)", "".join(lines)))
-    told = lambda: re.findall(r"New address ([0-9A-F-]{17})", spoken())  # Orca 48 adds no full stop
-    wait_for(lambda: "listener for: window:destroy" in "".join(lines), "Orca listens", 60)
+def test_user_and_screen_reader_see_copy_the_shown_address_and_a_clipboard_manager_keep_it(x):
     app = x.hexlark(env=dict(x.env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1"))
-    # The address opens an utterance: Orca 43 and 48 end it with a full stop, Orca 51 speaks it alone.
-    wait_for(lambda: re.search(r"'[0-9A-F]{2}(-[0-9A-F]{2}){5}[.']", spoken()), "Orca reads it")
     shot = x.screenshot(app.window)
     assert colour_faults(shot) == [] and default_buttons(shot) == []
     # The icon a window manager and a task bar show (_NET_WM_ICON: width, height, ARGB
@@ -56,16 +41,9 @@ def test_user_and_screen_readers_see_copy_the_shown_address_and_a_clipboard_mana
     assert seen["offsets"] == [[c, w, address] for c, w in zip([*address, ""], [*octets, octets[-1]])]
     assert x.copied(app.window, "alt+c") == shown
 
-    # Each way to a new address, told by Orca; Alt+C left the focus on Copy.
-    for name, keys in [("Alt+G on Copy", ["alt+g"]), ("Space on Generate", ["space"]),
-                       ("Enter on Generate", ["Return"]), ("a click on Generate", []),
-                       ("Alt+G in the box", ["shift+Tab", "alt+g"])]:
-        before = len(told())
-        x.keys(app.window, *keys) if keys else x.click(app.window, "Generate")
-        wait_for(lambda: len(told()) > before, f"{name} is told: {spoken()[-200:]}")
+    x.keys(app.window, "alt+g")
     generated = wait_for(lambda: (lambda now: now != shown and now)(screen_reader()["text"].encode()),
-                         "the box shows the new address")
-    assert len(set(told())) == 5 and generated.decode() == told()[-1]
+                         "Alt+G shows a new address")
     x.click(app.window, "Copy")
     assert wait_for(lambda: x.clipboard() == generated, "a click on Copy copies")
     # Clicks on Copy while another program keeps taking the clipboard: the layouts' first
