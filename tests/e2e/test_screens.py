@@ -1,5 +1,5 @@
-"""The real program on the screens and window managers people have: other font
-resolutions under the desktop's font and theme (Qt's GTK theme), two monitors, a
+"""The real program on the screens and window managers people have: the
+desktop's font and theme (Qt's GTK theme), other font resolutions, two monitors, a
 panel, and window managers that grant full screen to any window."""
 import os
 import time
@@ -9,10 +9,8 @@ import pytest
 from harness import CLIENT, XSession, colour_faults, run, text_faults, wait_for
 
 DOUBLE = tuple(2 * v for v in CLIENT)  # the client area at a scale of 2
-# The client area at each font resolution, in device pixels, with Qt's scaling or without,
-# and the desktop's font it is shown under (through Qt's GTK theme).
-CLIENT_AREAS = {96: (CLIENT, "Cantarell 11"), 120: ((341, 204), "DejaVu Sans 11"), 144: ((410, 245), "Noto Sans 10"),
-                192: (DOUBLE, "DejaVu Sans 11")}
+# The client area at each font resolution, in device pixels, with Qt's scaling or without.
+CLIENT_AREAS = {96: CLIENT, 120: (341, 204), 144: (410, 245), 192: DOUBLE}
 
 
 def two_monitors(x, width, height):
@@ -22,25 +20,29 @@ def two_monitors(x, width, height):
              f"{round(height / 3.78)}+{left}+0", "none" if left else "screen"], env=x.env)
 
 
-@pytest.mark.parametrize("dpi", CLIENT_AREAS)
-def test_layout_fonts_and_about_box_scale_together_under_the_desktop_font(x, dpi):
-    area, font = CLIENT_AREAS[dpi]
+@pytest.mark.parametrize("font", ["Cantarell 11", "DejaVu Sans 11", "Noto Sans 10"])
+def test_labels_captions_and_about_box_under_the_desktop_font(x, font):
     os.makedirs(f"{x.env['XDG_CONFIG_HOME']}/gtk-3.0")
     with open(f"{x.env['XDG_CONFIG_HOME']}/gtk-3.0/settings.ini", "w", encoding="ascii") as ini:
         ini.write(f"[Settings]\ngtk-font-name={font}\n")
+    app = x.hexlark(env=dict(x.env, QT_QPA_PLATFORMTHEME="gtk3"))
+    x.keys(app.window, "Tab")  # the caret out of the address's way
+    assert text_faults(x.screenshot(app.window)) == []
+    x.keys(app.window, "alt+a")
+    # Grey text and face, and a blue frame round the default button: no icon, nor one on OK.
+    about = x.screenshot(x.find("About"))
+    assert [p for p in about.getdata() if max(p) - min(p) > 20 and not p[2] >= p[1] >= p[0]] == []
+
+
+@pytest.mark.parametrize("dpi", CLIENT_AREAS)
+def test_layout_and_fonts_scale_together(x, dpi):
     run(["xrdb", "-nocpp", "-merge"], input=f"Xft.dpi:\t{dpi}\n".encode(), env=x.env)
     for scaling in ("1", "0"):
-        app = x.hexlark(env=dict(x.env, QT_ENABLE_HIGHDPI_SCALING=scaling, QT_QPA_PLATFORMTHEME="gtk3"))
-        assert x.geometry(app.window)[2:] == area
+        app = x.hexlark(env=dict(x.env, QT_ENABLE_HIGHDPI_SCALING=scaling))
+        assert x.geometry(app.window)[2:] == CLIENT_AREAS[dpi]
         x.keys(app.window, "Tab")  # the caret out of the address's way
         shot = x.screenshot(app.window)
         assert colour_faults(shot) == [] and text_faults(shot, dpi / 96) == [], scaling
-        x.keys(app.window, "alt+a")
-        # Grey text and face, and a blue frame round the default button: no icon, nor one on OK.
-        about = x.find("About")
-        assert [p for p in x.screenshot(about).getdata() if max(p) - min(p) > 20 and not p[2] >= p[1] >= p[0]] == []
-        x.keys(about, "Return")
-        wait_for(lambda: not x.windows("About"), "OK closes the About box")
         assert x.close(app) == 0, open(app.log).read()
 
 
@@ -60,7 +62,13 @@ def test_window_opens_centred_on_the_primary_monitor_and_takes_each_monitor_s_sc
             assert colour_faults(x.screenshot(app.window)) == [], left
 
 
-def test_window_opens_centred_in_the_work_area_beside_a_panel_and_one_larger_than_it_at_its_corner(x):
+def test_window_larger_than_the_screen_opens_with_its_frame_on_it(x):
+    app = x.hexlark(env=dict(x.env, QT_SCALE_FACTOR="5"))  # 1365 x 815 on 1024 x 768
+    assert x.geometry(app.window)[2:] == (1365, 815)
+    wait_for(lambda: x.frame(app.window)[:2] == (0, 0), f"the frame at 0, 0 ({x.frame(app.window)})")
+
+
+def test_window_opens_centred_in_the_work_area_beside_a_panel(x):
     x.panel(200)
     wait_for(lambda: list(x.property(x.xlib.screen().root, "_NET_WORKAREA").value[:4]) == [0, 200, 1024, 568],
              "openbox keeps the panel's strip out of the work area")
@@ -68,9 +76,6 @@ def test_window_opens_centred_in_the_work_area_beside_a_panel_and_one_larger_tha
     frame = lambda: x.frame(app.window)
     wait_for(lambda: (lambda f: abs(2 * f[0] + f[2] - 1024) <= 2 and abs(2 * f[1] + f[3] - 968) <= 2)(frame()),
              f"the frame centred in the work area (it is {frame()})")
-    big = x.hexlark(env=dict(x.env, QT_SCALE_FACTOR="5"), name="big")  # 1365 x 815 on 1024 x 568
-    assert x.geometry(big.window)[2:] == (1365, 815)
-    wait_for(lambda: x.frame(big.window)[:2] == (0, 200), f"the frame at 0, 200 ({x.frame(big.window)})")
 
 
 REFUSED = {"_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ"}
