@@ -187,7 +187,13 @@ check() {
             echo "$release: the bare root could not be furnished"
             return 1
         }
-        run_step "$release" "$release-alone" "$user" package-windows.sh autopkgtest.sh &
+        # Its status in a file: this shell forks so often (in_slot's sleeps) that the
+        # pid may be another child's by the time it is waited for, and then
+        # wait knows it no more.
+        {
+            run_step "$release" "$release-alone" "$user" package-windows.sh autopkgtest.sh
+            echo "$?" >"$work/$release-alone.status"
+        } &
         alone=$!
         run_step "$release" "$release" "$user" run.sh || return 1
         took+=("run.sh $took_s s")
@@ -199,7 +205,8 @@ check() {
         fi
         run_step "$release" "$release" "$user" test.sh || return 1
         took+=("test.sh $took_s s")
-        wait "$alone" || return 1
+        wait "$alone" 2>/dev/null || true
+        [ "$(cat "$work/$release-alone.status" 2>/dev/null)" = 0 ] || return 1
         if [ "$release" = "$NO_SUDO_IN" ]; then
             if ! furnish "$work/$release" plain >>"$made" 2>&1 ||
                 run_step "$release" "$release" plain test.sh >/dev/null ||
