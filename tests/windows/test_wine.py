@@ -8,8 +8,7 @@ import time
 
 import pytest
 from Xlib import X, Xatom
-from harness import (ADDRESS, CENTRES, CLIENT, colour_faults, default_buttons, description_faults, text_faults,
-                     wait_for)
+from harness import ADDRESS, CLIENT, colour_faults, default_buttons, description_faults, text_faults, wait_for
 
 EXE = os.environ["HEXLARK_WINDOWS_EXE"]
 SETTLE = 0.5  # seconds for Wine to act on a key that should change nothing
