@@ -31,9 +31,8 @@ void openClipboard(HWND owner)
     }
 }
 
-// Says what MSAA tells of an object: of a control when called for one, of a live region when
-// called for its event. The helper soon ends: what MSAA hands it is not freed.
-void CALLBACK describe(HWINEVENTHOOK, DWORD event, HWND window, LONG id, LONG child, DWORD, DWORD)
+// The helper soon ends: what MSAA hands it is not freed.
+void describe(const char *kind, HWND window, LONG id, LONG child)
 {
     IAccessible *object = nullptr;
     VARIANT which{}, state{};
@@ -46,8 +45,13 @@ void CALLBACK describe(HWINEVENTHOOK, DWORD event, HWND window, LONG id, LONG ch
     object->get_accKeyboardShortcut(which, &shortcut);
     object->get_accValue(which, &value);
     const auto text = [](BSTR text) { return text ? text : L""; };
-    std::printf("%s\t%ls\t%#lx\t%ls\t%ls\n", event == 0 ? "control" : "live", text(name),
-                state.lVal, text(shortcut), text(value));
+    std::printf("%s\t%ls\t%#lx\t%ls\t%ls\n", kind, text(name), state.lVal, text(shortcut),
+                text(value));
+}
+
+void CALLBACK event(HWINEVENTHOOK, DWORD, HWND window, LONG id, LONG child, DWORD, DWORD)
+{
+    describe("live", window, id, child);
 }
 
 // Puts the helper's own format on the clipboard: at first, or as soon as Hexlark
@@ -105,7 +109,7 @@ int main(int argc, char *argv[])
         for (HWND control = GetWindow(hexlark, GW_CHILD); control != nullptr;
              control = GetWindow(control, GW_HWNDNEXT)) {
             if (IsWindowVisible(control)) {
-                describe(nullptr, 0, control, OBJID_CLIENT, CHILDID_SELF, 0, 0);
+                describe("control", control, OBJID_CLIENT, CHILDID_SELF);
             }
         }
         RECT frame{};
@@ -117,7 +121,7 @@ int main(int argc, char *argv[])
         DWORD process = 0;
         GetWindowThreadProcessId(hexlark, &process);
         SetWinEventHook(EVENT_OBJECT_LIVEREGIONCHANGED, EVENT_OBJECT_LIVEREGIONCHANGED, nullptr,
-                        describe, process, 0, WINEVENT_OUTOFCONTEXT);
+                        event, process, 0, WINEVENT_OUTOFCONTEXT);
         std::puts("listening");
         dispatchFor(ms);
         return 0;
