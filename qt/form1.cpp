@@ -252,3 +252,7 @@ void Form1::paintEvent(QPaintEvent * /*event*/)
 }
 
 } // namespace hexlark
+
+// Compiled with the window rather than in a file of its own, which would
+// parse Qt's headers once more.
+#include "moc_form1.cpp"
