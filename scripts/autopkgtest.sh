@@ -11,9 +11,18 @@
 # must ask no password where there is no terminal), and removes what root
 # made there. Works in the folder given (build/autopkgtest unless given: a
 # new or empty one, or one it made before), anew each time.
+#
+# bash scripts/autopkgtest.sh --root-only DIR makes the testbed's root, with
+# what the tests need, and stops: while the package builds, for the next run
+# in DIR to test it in (once).
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+root_only=""
+if [ "${1:-}" = --root-only ]; then
+    root_only=yes
+    shift
+fi
 work="$(realpath -m "${1:-$root/build/autopkgtest}")"
 # shellcheck source=packages.sh
 source "$root/scripts/packages.sh"
@@ -28,6 +37,34 @@ own_folder "$work" "the folder given"
 ensure_packages "${TESTBED_PACKAGES[@]}"
 release="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
 [ -n "$release" ] || fail "/etc/os-release names no Debian release to make the testbed of"
+
+# The testbed's root, with what debian/tests/control has the tests depend
+# on besides the package (@), so that autopkgtest then installs only the
+# package and what it depends on.
+make_root() {
+    as_root rm -rf "$work/testbed"
+    rm -f "$work/testbed.unused"
+    local depends valid_until
+    depends="$(/usr/bin/python3 -I - "$root/debian/tests/control" <<'EOF'
+import sys
+from debian.deb822 import Deb822
+names = {name.strip() for test in Deb822.iter_paragraphs(open(sys.argv[1], encoding="utf-8"))
+         for name in test.get("Depends", "").split(",")}
+print(",".join(sorted(names - {"@", ""})))
+EOF
+)"
+    # With this system's leave, if any, to use a Release file past its
+    # Valid-Until (a testing mirror's lasts about a week).
+    valid_until="$(apt-config dump --no-empty --format '%v' Acquire::Check-Valid-Until)"
+    as_root mmdebstrap --quiet --variant=apt --include="$depends" "$release" "$work/testbed" \
+        --aptopt="Acquire::Check-Valid-Until \"${valid_until:-true}\"" ||
+        fail "mmdebstrap could not make a root of $release (are Debian's mirrors reachable?)"
+    touch "$work/testbed.unused"
+}
+if [ -n "$root_only" ]; then
+    make_root
+    exit 0
+fi
 # The package, and the source it was built from in tree/ beside it.
 if [ -n "${HEXLARK_PACKAGE_DIR:-}" ]; then
     package="$HEXLARK_PACKAGE_DIR"
@@ -50,14 +87,12 @@ if [ -z "${HEXLARK_DESIGN_PIXELS:-}" ]; then
 fi
 [ -f "$HEXLARK_DESIGN_PIXELS" ] || fail "no design's pixels at $HEXLARK_DESIGN_PIXELS"
 cp "$HEXLARK_DESIGN_PIXELS" "$package/tree/tests/design_pixels.json"
-as_root rm -rf "$work/testbed"
 rm -f "$work/summary"
-# With this system's leave, if any, to use a Release file past its Valid-Until
-# (a testing mirror's lasts about a week).
-valid_until="$(apt-config dump --no-empty --format '%v' Acquire::Check-Valid-Until)"
-as_root mmdebstrap --quiet --variant=apt "$release" "$work/testbed" \
-    --aptopt="Acquire::Check-Valid-Until \"${valid_until:-true}\"" ||
-    fail "mmdebstrap could not make a root of $release (are Debian's mirrors reachable?)"
+# A root made ahead is used once; any other is made anew.
+if ! rm "$work/testbed.unused" 2>/dev/null; then
+    make_root
+    rm "$work/testbed.unused"
+fi
 # autopkgtest's chroot runner mounts nothing itself: the testbed gets /proc
 # in a mount namespace of this run's own (mmdebstrap made its /dev).
 status=0

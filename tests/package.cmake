@@ -30,17 +30,22 @@ set_tests_properties(reproducible_build_test PROPERTIES LABELS build TIMEOUT 240
 # (scripts/autopkgtest.sh): minutes long and on Debian's mirrors, so apart
 # from the ci preset's tests (the testbed and full presets run them). It tests
 # the package built above, where it is built here; it waits mostly on the
-# mirror and on dpkg, beside the other tests. The longest test: it starts as
-# soon as the package is built (COST, before CTest has timings of its own).
+# mirror and on dpkg, beside the other tests. The testbed's root, the longest
+# part, is made first (COST, before CTest has timings of its own), while the
+# package builds.
 hexlark_require_tool(HEXLARK_MMDEBSTRAP mmdebstrap PACKAGE mmdebstrap FOR debian_testbed_test)
 hexlark_require_tool(HEXLARK_AUTOPKGTEST autopkgtest PACKAGE autopkgtest FOR debian_testbed_test)
 if(HEXLARK_MMDEBSTRAP AND HEXLARK_AUTOPKGTEST)
-    add_test(NAME debian_testbed_test COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/autopkgtest.sh
-             ${CMAKE_CURRENT_BINARY_DIR}/autopkgtest)
+    set(_testbed bash ${PROJECT_SOURCE_DIR}/scripts/autopkgtest.sh)
+    add_test(NAME debian_testbed_root COMMAND ${_testbed} --root-only ${CMAKE_CURRENT_BINARY_DIR}/autopkgtest)
+    set_tests_properties(debian_testbed_root PROPERTIES LABELS testbed TIMEOUT 1800 COST 3000
+                         FIXTURES_SETUP debian_testbed)
+    add_test(NAME debian_testbed_test COMMAND ${_testbed} ${CMAKE_CURRENT_BINARY_DIR}/autopkgtest)
     set_tests_properties(debian_testbed_test PROPERTIES LABELS testbed TIMEOUT 3600 COST 2000
+                         FIXTURES_REQUIRED debian_testbed
                          ENVIRONMENT "HEXLARK_DESIGN_PIXELS=${HEXLARK_DESIGN_PIXELS}")
     if(TEST debian_package)
-        set_tests_properties(debian_testbed_test PROPERTIES FIXTURES_REQUIRED debian_package)
+        set_property(TEST debian_testbed_test APPEND PROPERTY FIXTURES_REQUIRED debian_package)
         set_property(TEST debian_testbed_test APPEND PROPERTY ENVIRONMENT
                      "HEXLARK_PACKAGE_DIR=${HEXLARK_PACKAGE_DIR}")
     endif()

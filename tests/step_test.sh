@@ -50,7 +50,8 @@ ln -s $(command -v bash dirname dpkg-query grep) "$HEXLARK_LOGS/bin/"
 printf '#!/bin/sh\n[ "$1" = -u ] && echo 1000\n' >"$user/id"
 printf '#!/bin/sh\necho "sudo: a password is required" >&2\nexit 1\n' >"$user/sudo"
 printf '#!/bin/sh\necho "${0##*/} $*" >>"%s/ran"\n' "$HEXLARK_LOGS" | tee "$user/cmake" >"$user/ctest"
-printf '#!/bin/sh\nfor root; do case "$root" in */testbed) break ;; esac; done\n[ "$AS_ROOT" ] && mkdir "$root"\n' >"$user/mmdebstrap"
+printf '#!/bin/sh\nfor root; do case "$root" in */testbed) break ;; esac; done\n[ "$AS_ROOT" ] && mkdir "$root" &&
+    echo "$root" >>"%s/roots"\n' "$HEXLARK_LOGS" >"$user/mmdebstrap"
 printf '#!/bin/sh\nwhile [ "$1" != - ]; do shift; done\n[ "$AS_ROOT" ] && echo "hexlark PASS" >"$3"\n' >"$user/unshare"
 printf '#!/bin/sh\nexit 3\n' >"$user/dpkg-buildpackage"
 printf '#!/bin/sh\necho "release o=Debian"\ncase "$*" in *wine*) echo "Candidate: $STUB_WINE" ;; *) echo "Candidate: 1.0" ;; esac\n' \
@@ -72,7 +73,7 @@ done
 # That user's test.sh, everything installed (in a copy of the scripts): every
 # preset it can run, then a line naming the command that would run the rest,
 # and a failure.
-cp -r "$1/scripts" "$user/"
+cp -r "$1/scripts" "$1/debian" "$user/"
 try setsid -w env PATH="$user:$PATH" bash "$user/scripts/test.sh"
 [ "$status" = 1 ] && [[ "$(tail -n 1 <<<"$said")" == *"run sudo -v && bash scripts/autopkgtest.sh" ]] &&
     [ "$(sed -n 's/^ctest --preset \([a-z]*\).*/\1/p' "$HEXLARK_LOGS/ran" | sort -u | xargs)" = "asan ci" ] || fails
@@ -84,8 +85,12 @@ try setsid -w env PATH="$user:$PATH" bash "$user/scripts/autopkgtest.sh" "$user/
 printf '#!/bin/sh\n[ "$1" != -n ] || shift\nAS_ROOT=yes exec "$@"\n' >"$user/sudo"
 printf '#!/bin/sh\nmkdir -p "$1/tree/tests"\necho hexlark.deb\n' >"$user/scripts/build-deb.sh"
 printf '#!/bin/sh\n[ "$1" != --build ] || { mkdir -p "$2/tests" && echo {} >"$2/tests/design_pixels.json"; }\n' >"$user/cmake"
-try setsid -w env -u HEXLARK_DESIGN_PIXELS PATH="$user:$PATH" bash "$user/scripts/autopkgtest.sh" "$user/testbed"
-[ "$status" = 0 ] || fails
+# A root made ahead (--root-only) serves the next run, and that run alone.
+for ahead in "" --root-only "" ""; do
+    try setsid -w env -u HEXLARK_DESIGN_PIXELS PATH="$user:$PATH" bash "$user/scripts/autopkgtest.sh" $ahead "$user/testbed"
+    [ "$status" = 0 ] || fails
+done
+[ "$(wc -l <"$HEXLARK_LOGS/roots")" = 3 ] || { echo "roots made for 3 runs, one made ahead: $(cat "$HEXLARK_LOGS/roots")"; exit 1; }
 
 # Every script that takes a folder, given one that holds files of the
 # user's (another tree's build, and a signed/ of its own) or only a hidden
