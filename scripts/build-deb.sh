@@ -22,6 +22,6 @@ rm -rf "$work/tree" "$work"/hexlark_* "$work"/hexlark-dbgsym_*
 mkdir "$work/tree"
 tar -C "$root" --exclude=./build --exclude=./.git --exclude='./obj-*' -cf - . | tar -C "$work/tree" -xf -
 # Cleaned after the build, as autopkgtest wants the source it tests from.
-step "Building the Debian package" env -C "$work/tree" DEB_BUILD_OPTIONS=nocheck \
+step "Building the Debian package" env -C "$work/tree" DEB_BUILD_OPTIONS="nocheck parallel=2" \
     DEB_BUILD_PROFILES=nocheck dpkg-buildpackage -us -uc -b --post-clean
 ls "$work"/hexlark_*.deb
