@@ -56,8 +56,9 @@ EOF
     # With this system's leave, if any, to use a Release file past its
     # Valid-Until (a testing mirror's lasts about a week).
     valid_until="$(apt-config dump --no-empty --format '%v' Acquire::Check-Valid-Until)"
-    as_root mmdebstrap --quiet --variant=apt --include="$depends" "$release" "$work/testbed" \
-        --aptopt="Acquire::Check-Valid-Until \"${valid_until:-true}\"" ||
+    # Its package lists are kept, for autopkgtest to bring up to date rather than fetch again.
+    as_root mmdebstrap --quiet --variant=apt --include="$depends" --skip=cleanup/apt/lists "$release" \
+        "$work/testbed" --aptopt="Acquire::Check-Valid-Until \"${valid_until:-true}\"" ||
         fail "mmdebstrap could not make a root of $release (are Debian's mirrors reachable?)"
     touch "$work/testbed.unused"
 }
