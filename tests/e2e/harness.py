@@ -98,11 +98,13 @@ def run(cmd, timeout=60, env=None, check=True, **kwargs):
 
 
 def wait_for(probe, what, timeout=20):
-    deadline = time.monotonic() + timeout
+    deadline, pause = time.monotonic() + timeout, 0.05
     while not (found := probe()):
         if time.monotonic() > deadline:
             pytest.fail(f"{what}: not within {timeout} s")
-        time.sleep(0.05)
+        # A probe may start a program: on a busy machine, where waits are long, ever fewer of them.
+        time.sleep(pause)
+        pause = min(pause * 1.5, 0.5)
     return found
 
 
