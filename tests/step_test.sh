@@ -85,10 +85,12 @@ try setsid -w env PATH="$user:$PATH" bash "$user/scripts/autopkgtest.sh" "$user/
 printf '#!/bin/sh\n[ "$1" != -n ] || shift\nAS_ROOT=yes exec "$@"\n' >"$user/sudo"
 printf '#!/bin/sh\nmkdir -p "$1/tree/tests"\necho hexlark.deb\n' >"$user/scripts/build-deb.sh"
 printf '#!/bin/sh\n[ "$1" != --build ] || { mkdir -p "$2/tests" && echo {} >"$2/tests/design_pixels.json"; }\n' >"$user/cmake"
-# A root made ahead (--root-only) serves the next run, and that run alone.
+# A root made ahead (--root-only, which tests nothing) serves the next run, and that run alone.
 for ahead in "" --root-only "" ""; do
+    rm -f "$user/testbed/summary"
     try setsid -w env -u HEXLARK_DESIGN_PIXELS PATH="$user:$PATH" bash "$user/scripts/autopkgtest.sh" $ahead "$user/testbed"
-    [ "$status" = 0 ] || fails
+    [ "$status" = 0 ] && { [ -n "$ahead" ] || [ -s "$user/testbed/summary" ]; } &&
+        { [ -z "$ahead" ] || ! [ -e "$user/testbed/summary" ]; } || fails
 done
 [ "$(wc -l <"$HEXLARK_LOGS/roots")" = 3 ] || { echo "roots made for 3 runs, one made ahead: $(cat "$HEXLARK_LOGS/roots")"; exit 1; }
 
