@@ -43,7 +43,6 @@ release="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
 # package and what it depends on.
 make_root() {
     as_root rm -rf "$work/testbed"
-    rm -f "$work/testbed.unused"
     local depends valid_until
     depends="$(/usr/bin/python3 -I - "$root/debian/tests/control" <<'EOF'
 import sys
@@ -60,10 +59,12 @@ EOF
     as_root mmdebstrap --quiet --variant=apt --include="$depends" --skip=cleanup/apt/lists "$release" \
         "$work/testbed" --aptopt="Acquire::Check-Valid-Until \"${valid_until:-true}\"" ||
         fail "mmdebstrap could not make a root of $release (are Debian's mirrors reachable?)"
-    touch "$work/testbed.unused"
 }
+# Marked unused only once it is whole: a root that failed to be made is never taken.
 if [ -n "$root_only" ]; then
+    rm -f "$work/testbed.unused"
     make_root
+    touch "$work/testbed.unused"
     exit 0
 fi
 # The package, and the source it was built from in tree/ beside it.
@@ -90,10 +91,7 @@ fi
 cp "$HEXLARK_DESIGN_PIXELS" "$package/tree/tests/design_pixels.json"
 rm -f "$work/summary"
 # A root made ahead is used once; any other is made anew.
-if ! rm "$work/testbed.unused" 2>/dev/null; then
-    make_root
-    rm "$work/testbed.unused"
-fi
+rm "$work/testbed.unused" 2>/dev/null || make_root
 # autopkgtest's chroot runner mounts nothing itself: the testbed gets /proc
 # in a mount namespace of this run's own (mmdebstrap made its /dev).
 status=0
