@@ -116,7 +116,7 @@ home_of() {
 # cores end tests on their bounds, not on their faults.
 in_slot() {
     local slot fd status=0
-    while :; do
+    while [ ! -e "$work/stopping" ]; do
         for slot in "$slots"/*; do
             exec {fd}>>"$slot"
             if flock -n "$fd"; then
@@ -128,6 +128,7 @@ in_slot() {
         done
         sleep 0.5
     done
+    return 1
 }
 
 # run_step RELEASE FOLDER USER SCRIPT...: runs the scripts one after the
@@ -195,6 +196,9 @@ check() {
             echo "$?" >"$work/$release-alone.status"
         } &
         alone=$!
+        # A release that fails early still waits for them: left behind, they would
+        # wait for a slot in a folder the guard has removed, for ever.
+        trap 'wait' EXIT
         run_step "$release" "$release" "$user" run.sh || return 1
         took+=("run.sh $took_s s")
         extra="$(said_only_its_lines "$work/$release$(home_of "$user")/hexlark" "$work/$release-$user-run.log")"
@@ -221,12 +225,14 @@ check() {
     } >"$work/$release.log" 2>&1
 }
 
-# Ends what still runs: each timeout of bounded passes TERM on to all it
-# started, and KILL after, which an unshare of enter needs (it ignores TERM;
-# killed, it takes every process of its namespace with it). Then removes
-# the roots: nothing mounted inside one is removed with it.
+# Ends what still runs: no step starts any more, and each timeout of bounded
+# passes TERM on to all it started, and KILL after, which an unshare of enter
+# needs (it ignores TERM; killed, it takes every process of its namespace
+# with it). Then removes the roots: nothing mounted inside one is removed
+# with it.
 stop_all() {
     local pid
+    touch "$work/stopping"
     kill -TERM "${checks[@]}" 2>/dev/null || true
     while read -r pid; do
         kill -TERM "$pid" 2>/dev/null || true
