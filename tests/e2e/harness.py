@@ -40,8 +40,10 @@ Helpers:
   x.close(app)                WM_DELETE_WINDOW, as a window manager sends it; the
                               exit status (the test fails if the program does not end).
   x.property(window, name)    a window's (or x.xlib's root's) property, or None.
-  x.panel(height)             a dock along the screen's top that keeps that many pixels
-                              to itself (_NET_WM_STRUT_PARTIAL), as a desktop's panel does.
+  x.panel(height, width=0)    a dock along the screen's top (and down its left) that keeps
+                              that many pixels to itself (_NET_WM_STRUT_PARTIAL), as a
+                              desktop's panels do, once the window manager has taken
+                              them off the work area; dock.destroy() takes it away.
   x.xlib                      python3-xlib's Display on the session.
   colour_faults(image)        [] when a picture of the client area, at any scale,
                               shows the window's colours (see COLOUR_CHECKS).
@@ -230,14 +232,18 @@ class XSession(contextlib.AbstractContextManager):
             window = self.xlib.create_resource_object("window", int(window))
         return window.get_full_property(self.xlib.intern_atom(name), X.AnyPropertyType)
 
-    def panel(self, height):
+    def panel(self, height, width=0):
         screen, atom = self.xlib.screen(), self.xlib.intern_atom
-        dock = screen.root.create_window(0, 0, screen.width_in_pixels, height, 0, X.CopyFromParent)
+        across, down = screen.width_in_pixels, screen.height_in_pixels
+        dock = screen.root.create_window(0, 0, across, height, 0, X.CopyFromParent)
         dock.change_property(atom("_NET_WM_WINDOW_TYPE"), Xatom.ATOM, 32, [atom("_NET_WM_WINDOW_TYPE_DOCK")])
         dock.change_property(atom("_NET_WM_STRUT_PARTIAL"), Xatom.CARDINAL, 32,
-                             [0, 0, height, 0, 0, 0, 0, 0, 0, screen.width_in_pixels - 1, 0, 0])
+                             [width, 0, height, 0, 0, (down - 1) * bool(width), 0, 0, 0, across - 1, 0, 0])
         dock.map()
         self.xlib.sync()
+        wait_for(lambda: list(getattr(self.property(screen.root, "_NET_WORKAREA"), "value", []))[:4] == [
+            width, height, across - width, down - height], "the work area less the panels")
+        return dock
 
     def geometry(self, window):
         info = run(["xwininfo", "-id", window], env=self.env).stdout.decode()

@@ -7,7 +7,6 @@ import re
 import time
 
 import pytest
-from Xlib import X, Xatom
 from harness import ADDRESS, CLIENT, colour_faults, default_buttons, description_faults, text_faults, wait_for
 
 EXE = os.environ["HEXLARK_WINDOWS_EXE"]
@@ -135,14 +134,7 @@ def test_alt_f4_then_centred_beside_panels_owning_clipboard_and_about_box(wine):
     wine.keys("alt+F4")  # and WM_DELETE_WINDOW, at 192 dpi below
     assert wine.proc.wait(15) == 0
     # Docks down the left and along the top of the 1024x768 screen, as a desktop's panels.
-    xlib, atom, root = wine.x.xlib, wine.x.xlib.intern_atom, wine.x.xlib.screen().root
-    dock = root.create_window(0, 0, 60, 40, 0, X.CopyFromParent)
-    dock.change_property(atom("_NET_WM_WINDOW_TYPE"), Xatom.ATOM, 32, [atom("_NET_WM_WINDOW_TYPE_DOCK")])
-    dock.change_property(atom("_NET_WM_STRUT"), Xatom.CARDINAL, 32, [60, 0, 40, 0])
-    dock.map()
-    xlib.sync()
-    wait_for(lambda: list(getattr(wine.x.property(root, "_NET_WORKAREA"), "value", []))[:4] == [60, 40, 964, 728],
-             "the panels taken off the work area")
+    dock = wine.x.panel(40, 60)
     wine.run(wine.SERVER, "-w")  # Wine reads the work area when its session starts
     wine.start()
     wine.copied("alt+c")  # Windows refuses text put on a clipboard opened with no owner; Wine takes it.
@@ -154,7 +146,7 @@ def test_alt_f4_then_centred_beside_panels_owning_clipboard_and_about_box(wine):
     wait_for(lambda: not wine.x.windows("About"), "OK closes the box")
     left, top, right, bottom = map(int, seen["window"][1:])
     dock.destroy()
-    xlib.sync()
+    wine.x.xlib.sync()
     assert wine.x.close(wine) == 0
     # The frame's middle on the work area's, (60, 40) to (1024, 768), as halving rounds.
     assert abs(left + right - 1084) <= 1 and abs(top + bottom - 808) <= 1, (left, top, right, bottom)
