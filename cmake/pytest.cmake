@@ -1,4 +1,4 @@
-# hexlark_add_pytest(<test> <file> TOOLS <package:program>... [LABELS <label>...]
+# hexlark_add_pytest(<test> <file> TOOLS <package:program>... [PROPERTIES <name> <value>...]
 #                    [ENVIRONMENT <name=value>...] [PYTEST <option>...])
 # A pytest file as one CTest test, run by HEXLARK_PYTHON with the black-box
 # harness (tests/e2e/harness.py) on its path. A test whose tools are missing
@@ -8,7 +8,7 @@
 set(_hexlark_record "HEXLARK_VERSION=${PROJECT_VERSION}" "HEXLARK_APP_ID=${HEXLARK_APP_ID}"
     "HEXLARK_HOMEPAGE=${HEXLARK_HOMEPAGE}" "HEXLARK_DESIGN_PIXELS=${HEXLARK_DESIGN_PIXELS}")
 function(hexlark_add_pytest name file)
-    cmake_parse_arguments(PARSE_ARGV 2 ARG "" "" "TOOLS;LABELS;ENVIRONMENT;PYTEST")
+    cmake_parse_arguments(PARSE_ARGV 2 ARG "" "" "TOOLS;PROPERTIES;ENVIRONMENT;PYTEST")
     set(found ${HEXLARK_PYTHON})
     foreach(tool IN LISTS ARG_TOOLS)
         string(REPLACE ":" ";" tool ${tool})
@@ -25,6 +25,6 @@ function(hexlark_add_pytest name file)
     endif()
     add_test(NAME ${name}
         COMMAND ${HEXLARK_PYTHON} -m pytest -q -p no:cacheprovider ${ARG_PYTEST} ${file})
-    set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}"
+    set_tests_properties(${name} PROPERTIES ${ARG_PROPERTIES}
         ENVIRONMENT "PYTHONDONTWRITEBYTECODE=1;PYTHONPATH=${PROJECT_SOURCE_DIR}/tests/e2e;${_hexlark_record};${ARG_ENVIRONMENT}")
 endfunction()

@@ -17,7 +17,7 @@ if(HEXLARK_CLANG_FORMAT)
 endif()
 
 hexlark_add_pytest(mutants_test ${CMAKE_CURRENT_SOURCE_DIR}/mutants_test.py
-    TOOLS python3-pytest:pytest-3 LABELS build)
+    TOOLS python3-pytest:pytest-3 PROPERTIES LABELS build)
 
 hexlark_require_tool(HEXLARK_PARSECHANGELOG dpkg-parsechangelog PACKAGE dpkg-dev FOR changelog_test)
 if(HEXLARK_PARSECHANGELOG)

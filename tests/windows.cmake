@@ -42,11 +42,8 @@ foreach(_test IN LISTS hexlark_windows_tests)
     # prefix): pytest ends a module at its first failure, before the rest wait
     # out their deadlines. The resource checks take no harm from it.
     hexlark_add_pytest(windows_${_test}_test ${CMAKE_CURRENT_SOURCE_DIR}/windows/test_${_test}.py
-        TOOLS ${hexlark_tools_${_test}} LABELS windows ENVIRONMENT ${hexlark_windows_env}
-        PYTEST -x)
-    if(TEST windows_${_test}_test)
-        set_tests_properties(windows_${_test}_test PROPERTIES ${hexlark_limits_${_test}})
-    endif()
+        TOOLS ${hexlark_tools_${_test}} PROPERTIES LABELS windows ${hexlark_limits_${_test}}
+        ENVIRONMENT ${hexlark_windows_env} PYTEST -x)
 endforeach()
 # The Windows edition configured, and its resources built, from a checkout at
 # a path holding a space and a non-ASCII letter.
