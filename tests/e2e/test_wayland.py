@@ -54,7 +54,8 @@ def test_wayland_shows_generates_copies_and_closes(x):
     # Qt's own title bar offers to maximize even a window of fixed size: the
     # window stays as it is, so does the button, and the next frame is drawn.
     run(["xdotool", "windowactivate", "--sync", output], env=x.env)
-    x.click(output, left + width - 3, top + height - 3)
+    corner = (left + width - 3, top + height - 3)  # black, where a click activates and does nothing else
+    x.click(output, *corner)
     away = ["xdotool", "mousemove", "--window", output, "600", "400"]
     run(away, env=x.env)
     frame = (left - 3, top - 30, left + width + 3, top + height + 3)
@@ -78,7 +79,7 @@ def test_wayland_shows_generates_copies_and_closes(x):
 
     # wl-paste takes the keyboard focus for a moment, and the window's title bar goes grey
     # till Weston gives it back, which on a busy machine it has not: a click on the window.
-    x.click(output, left + width - 3, top + height - 3)
+    x.click(output, *corner)
 
     def dark_at_the_close_button():
         now = x.screenshot(output)
