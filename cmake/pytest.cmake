@@ -1,3 +1,11 @@
+# hexlark_add_test(<test> COMMAND <command>... [PROPERTIES <name> <value>...])
+# A CTest test and its properties, in one call.
+function(hexlark_add_test name)
+    cmake_parse_arguments(PARSE_ARGV 1 ARG "" "" "COMMAND;PROPERTIES")
+    add_test(NAME ${name} COMMAND ${ARG_COMMAND})
+    set_tests_properties(${name} PROPERTIES ${ARG_PROPERTIES})
+endfunction()
+
 # hexlark_add_pytest(<test> <file> TOOLS <package:program>... [PROPERTIES <name> <value>...]
 #                    [ENVIRONMENT <name=value>...] [PYTEST <option>...])
 # A pytest file as one CTest test, run by HEXLARK_PYTHON with the black-box
@@ -23,8 +31,7 @@ function(hexlark_add_pytest name file)
     if(NOT found)
         return()
     endif()
-    add_test(NAME ${name}
-        COMMAND ${HEXLARK_PYTHON} -m pytest -q -p no:cacheprovider ${ARG_PYTEST} ${file})
-    set_tests_properties(${name} PROPERTIES ${ARG_PROPERTIES}
-        ENVIRONMENT "PYTHONDONTWRITEBYTECODE=1;PYTHONPATH=${PROJECT_SOURCE_DIR}/tests/e2e;${_hexlark_record};${ARG_ENVIRONMENT}")
+    hexlark_add_test(${name} COMMAND ${HEXLARK_PYTHON} -m pytest -q -p no:cacheprovider ${ARG_PYTEST} ${file}
+        PROPERTIES ${ARG_PROPERTIES} ENVIRONMENT
+        "PYTHONDONTWRITEBYTECODE=1;PYTHONPATH=${PROJECT_SOURCE_DIR}/tests/e2e;${_hexlark_record};${ARG_ENVIRONMENT}")
 endfunction()

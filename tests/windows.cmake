@@ -47,8 +47,7 @@ foreach(_test IN LISTS hexlark_windows_tests)
 endforeach()
 # The Windows edition configured, and its resources built, from a checkout at
 # a path holding a space and a non-ASCII letter.
-add_test(NAME windows_configure_test
+hexlark_add_test(windows_configure_test
     COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
             -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/windows_configure
-            -P ${CMAKE_CURRENT_SOURCE_DIR}/windows/configure_test.cmake)
-set_tests_properties(windows_configure_test PROPERTIES LABELS windows TIMEOUT 600)
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/windows/configure_test.cmake PROPERTIES LABELS windows TIMEOUT 600)
