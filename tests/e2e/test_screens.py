@@ -62,12 +62,6 @@ def test_window_opens_centred_on_the_primary_monitor_and_takes_each_monitor_s_sc
             assert colour_faults(x.screenshot(app.window)) == [], left
 
 
-def test_window_larger_than_the_screen_opens_with_its_frame_on_it(x):
-    app = x.hexlark(env=dict(x.env, QT_SCALE_FACTOR="5"))  # 1365 x 815 on 1024 x 768
-    assert x.geometry(app.window)[2:] == (1365, 815)
-    wait_for(lambda: x.frame(app.window)[:2] == (0, 0), f"the frame at 0, 0 ({x.frame(app.window)})")
-
-
 def test_window_opens_centred_in_the_work_area_beside_a_panel(x):
     x.panel(200)
     app = x.hexlark()
