@@ -17,6 +17,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPixmapCache>
+#include <QPointF>
 #include <QPushButton>
 #include <QScreen>
 
@@ -70,6 +71,22 @@ int primaryScreenDpi()
 {
     const QScreen *primary = QGuiApplication::primaryScreen();
     return primary != nullptr ? qRound(primary->logicalDotsPerInchY()) : design::kDesignDpi;
+}
+
+// The screen's work area (less the desktop's panels), in the window's pixels.
+// Where Qt scales, its size is in them, but Qt 6.11 gives its offset from the
+// screen's corner in device pixels: an area reaching past its screen (more than
+// rounding does) has its offset scaled too.
+QRect workArea(const QScreen &screen)
+{
+    const QRect whole = screen.geometry();
+    QRect area = screen.availableGeometry();
+    if (!whole.adjusted(0, 0, 1, 1).contains(area)) {
+        const QPointF offset =
+            QPointF(area.topLeft() - whole.topLeft()) / screen.devicePixelRatio();
+        area.moveTopLeft(whole.topLeft() + offset.toPoint());
+    }
+    return area;
 }
 
 // The heading at the screen's resolution: the @2x drawing wherever it is
@@ -223,7 +240,7 @@ void Form1::centreOnScreen()
 {
     std::vector<Monitor> monitors;
     for (const QScreen *screen : QGuiApplication::screens()) {
-        const QRect area = screen->availableGeometry();
+        const QRect area = workArea(*screen);
         monitors.push_back({{area.x(), area.y(), area.width(), area.height()},
                             screen == QGuiApplication::primaryScreen()});
     }
