@@ -7,14 +7,13 @@ import time
 import pytest
 from harness import XSession, run, wait_for
 
-EXE = os.environ["HEXLARK_WINDOWS_EXE"]
-SETTLE = 0.5  # seconds for Wine to act on what it was sent
-
 
 class Wine:
     """A fresh Wine prefix on an X session, and the program started in it."""
 
     SERVER = os.environ.get("HEXLARK_WINESERVER", "wineserver")
+    EXE = os.environ["HEXLARK_WINDOWS_EXE"]
+    SETTLE = 0.5  # seconds for Wine to act on what it was sent, such as a key that should change nothing
 
     def __init__(self, x):
         self.x = x
@@ -27,8 +26,8 @@ class Wine:
     def run(self, *command, check=True):
         return run(command, timeout=120, env=self.env, check=check).stdout.decode().strip()
 
-    def start(self, program=EXE):
-        self.proc = self.x.start(["wine", program], env=self.env, name="hexlark.exe")
+    def start(self, program=None):
+        self.proc = self.x.start(["wine", program or self.EXE], env=self.env, name="hexlark.exe")
         self.window = self.x.find("Hexlark", 120)  # Wine's first program in a prefix starts slowly on a busy machine
 
     def helper_says(self, word, *args):
@@ -56,7 +55,7 @@ class Wine:
         # On a busy machine the part has once not come at all: the keys are pressed again before giving up.
         for tries_left in (2, 1, 0):
             self.run("xdotool", "windowactivate", "--sync", self.window)
-            time.sleep(SETTLE)
+            time.sleep(self.SETTLE)
             self.x.click(self.window, "MAC address")
             self.keys("ctrl+a", "shift+Left", "ctrl+c")
             try:

@@ -2,16 +2,11 @@
 tests/e2e/harness.py) with a Wine prefix of its own: its window, keys,
 clipboard (with another program using it too), owned boxes, place beside
 panels, seed, close, 192 and 480 dpi."""
-import os
 import re
 import time
 
 import pytest
 from harness import ADDRESS, CLIENT, colour_faults, default_buttons, description_faults, text_faults, wait_for
-
-EXE = os.environ["HEXLARK_WINDOWS_EXE"]
-SETTLE = 0.5  # seconds for Wine to act on a key that should change nothing
-
 
 # Name: MSAA keyboard shortcut, as the design names and marks each control.
 NAMES = {"MAC address": "", "Generate": "Alt+G", "Copy": "Alt+C", "About": "Alt+A"}
@@ -32,7 +27,7 @@ def test_screen_reader_names_every_control_and_hears_every_new_address(wine):
                            ("a click on Generate", None, 1)]:
         before = len(told())
         wine.keys(key) if key else wine.x.click(wine.window, "Generate")
-        wait_for(lambda: len(told()) > before, f"{name}: a new address told") if new else time.sleep(SETTLE)
+        wait_for(lambda: len(told()) > before, f"{name}: a new address told") if new else time.sleep(wine.SETTLE)
         assert len(told()) == before + new, f"{name}: {told()}"
     reader.kill()  # Wine's session ends with its last program, as the later tests need
     reader.wait()
@@ -80,7 +75,7 @@ def test_access_keys_clipboard_and_keys_that_change_nothing(wine, layout):
     assert wine.copied("alt+c") == first
     held = wine.claim_clipboard()  # and all but the last digit selected
     wine.keys("Return", "Escape", "g", "BackSpace", "Delete", "ctrl+v", "shift+Insert")
-    time.sleep(SETTLE)
+    time.sleep(wine.SETTLE)
     assert wine.x.windows("Hexlark") and not wine.x.windows("About") and wine.x.clipboard() == held
     assert wine.shown() == first
     wine.keys("alt+g")
@@ -115,7 +110,7 @@ NAME, DESCRIPTION = "{608d3df8-8128-4aa7-a428-f55e49267291}", "{4d48dfe4-bd3f-49
 
 def test_seed_address_font_and_annotations_asked_of_the_system(wine):
     reg(wine, r"HKCU\Software\Wine\Debug", "RelayInclude", "msvcrt.rand_s;gdi32.CreateFontW")
-    app = wine.x.window(wine.x.start(["wine", EXE], env=dict(wine.env, WINEDEBUG="+relay"), name="relay"))
+    app = wine.x.window(wine.x.start(["wine", wine.EXE], env=dict(wine.env, WINEDEBUG="+relay"), name="relay"))
     assert wine.x.close(app) == 0
     log = open(app.log).read()
     # The seed: 32 bytes of the system's generator, 4 at a time.
