@@ -70,7 +70,7 @@ import time
 
 import pytest
 from PIL import Image
-from Xlib import XK, X, Xatom, display, protocol
+from Xlib import XK, X, Xatom, Xutil, display, protocol
 from Xlib.ext import xtest
 
 ADDRESS = re.compile(rb"[0-9A-F]{2}(-[0-9A-F]{2}){5}")
@@ -239,6 +239,7 @@ class XSession(contextlib.AbstractContextManager):
         dock.change_property(atom("_NET_WM_WINDOW_TYPE"), Xatom.ATOM, 32, [atom("_NET_WM_WINDOW_TYPE_DOCK")])
         dock.change_property(atom("_NET_WM_STRUT_PARTIAL"), Xatom.CARDINAL, 32,
                              [width, 0, height, 0, 0, (down - 1) * bool(width), 0, 0, 0, across - 1, 0, 0])
+        dock.set_wm_normal_hints(flags=Xutil.USPosition)  # where it stands, not where the window manager places it
         dock.map()
         self.xlib.sync()
         wait_for(lambda: list(getattr(self.property(screen.root, "_NET_WORKAREA"), "value", []))[:4] == [
