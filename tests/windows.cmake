@@ -18,12 +18,6 @@ set(hexlark_tools_msi_tables python3-pytest:pytest-3 wixl:wixl msitools:msiinfo
     openssl:openssl)
 set(hexlark_tools_msi ${hexlark_wine_tools} ${hexlark_tools_msi_tables} strace:strace)
 set(hexlark_windows_tests exe_resources wine msi)
-# The Wine tests each have an X session, a Wine prefix and a wineserver of
-# their own, and wait on Wine far more than they compute: they start first
-# (COST, before CTest has timings of its own), beside all the others.
-set(hexlark_limits_exe_resources TIMEOUT 300)
-set(hexlark_limits_wine TIMEOUT 1800 COST 60)
-set(hexlark_limits_msi TIMEOUT 1800 COST 60)
 # Where the release packages no Wine, its tests are left out in one line,
 # even under the presets: the package's tables and signing are still checked.
 find_program(HEXLARK_TOOL_wine wine)
@@ -37,12 +31,16 @@ if(NOT HEXLARK_TOOL_wine)
         list(APPEND hexlark_windows_env HEXLARK_WITHOUT_WINE=1)
     endif()
 endif()
+# The Wine tests each have an X session, a Wine prefix and a wineserver of
+# their own, and wait on Wine far more than they compute: they start first
+# (COST, before CTest has timings of its own), beside all the others, and the
+# resource checks, done in seconds, with them.
 foreach(_test IN LISTS hexlark_windows_tests)
     # The Wine modules' tests go on from one another (one program, one
     # prefix): pytest ends a module at its first failure, before the rest wait
     # out their deadlines. The resource checks take no harm from it.
     hexlark_add_pytest(windows_${_test}_test ${CMAKE_CURRENT_SOURCE_DIR}/windows/test_${_test}.py
-        TOOLS ${hexlark_tools_${_test}} PROPERTIES LABELS windows ${hexlark_limits_${_test}}
+        TOOLS ${hexlark_tools_${_test}} PROPERTIES LABELS windows TIMEOUT 1800 COST 60
         ENVIRONMENT ${hexlark_windows_env} PYTEST -x)
 endforeach()
 # The Windows edition configured, and its resources built, from a checkout at
