@@ -15,8 +15,8 @@ set(hexlark_tools_exe_resources python3-pytest:pytest-3 icoutils:wrestool icouti
 set(hexlark_tools_wine ${hexlark_wine_tools} x11-xkb-utils:setxkbmap)
 set(hexlark_tools_msi_tables python3-pytest:pytest-3 wixl:wixl msitools:msiinfo
     msitools:msiextract msitools:msibuild faketime:faketime osslsigncode:osslsigncode
-    openssl:openssl)
-set(hexlark_tools_msi ${hexlark_wine_tools} ${hexlark_tools_msi_tables} strace:strace)
+    openssl:openssl strace:strace)
+set(hexlark_tools_msi ${hexlark_wine_tools} ${hexlark_tools_msi_tables})
 set(hexlark_windows_tests exe_resources wine msi)
 # Where the release packages no Wine, its tests are left out in one line,
 # even under the presets: the package's tables and signing are still checked.
