@@ -24,10 +24,9 @@ Helpers:
   x.windows(title)            the visible windows of that exact title, now.
   x.find(title)               the first of them, once there is one.
   x.keys(window, *chords, delay=50) activate the window, then press e.g. "alt+c",
-                              delay ms apart.
-  x.layout(name)              the keyboard layout from now on ("ru,us": Russian, then US);
-                              keys() then presses the keys that type those chords under
-                              US, through XTEST by keycode, as a user presses the key.
+                              delay ms apart: the keys that type those chords under US,
+                              through XTEST by keycode, as a user presses them.
+  x.layout(name)              the keyboard layout from now on ("ru,us": Russian, then US).
   x.click(window, left, top)  a mouse click at a point of the client area, or at the
                               middle of a control: x.click(window, "Copy").
   x.clipboard()               the CLIPBOARD's text as exact bytes, or None.
@@ -112,8 +111,7 @@ def wait_for(probe, what, timeout=20):
 
 class XSession(contextlib.AbstractContextManager):
     def __init__(self, screen="1024x768x24", wm="openbox"):
-        # keycodes, under layout(): each key's under US, where xdotool types keysyms.
-        self.tmp, self.procs, self.server, self.keycodes = tempfile.mkdtemp(prefix="hexlark-"), [], None, None
+        self.tmp, self.procs, self.server = tempfile.mkdtemp(prefix="hexlark-"), [], None
         try:
             self._begin(screen, wm)
         except BaseException:
@@ -141,6 +139,10 @@ class XSession(contextlib.AbstractContextManager):
         bus = self.start(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE)
         self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
         self.xlib = display.Display(self.env["DISPLAY"])
+        # Each key's code in the keymap the server starts with, US: keys() presses the keys that
+        # type a chord there, whatever the layout, as a user presses them.
+        mapping = enumerate(self.xlib.get_keyboard_mapping(8, 248), 8)
+        self.keycodes = {sym: code for code, syms in reversed(list(mapping)) for sym in syms[:2]}
         if wm == "openbox":
             # Openbox runs the startup command once it manages the screen; a window
             # mapped while it still loads its theme and menus may stay unmanaged.
@@ -183,8 +185,6 @@ class XSession(contextlib.AbstractContextManager):
 
     def keys(self, window, *chords, delay=50):
         run(["xdotool", "windowactivate", "--sync", window], env=self.env)
-        if not self.keycodes:
-            return run(["xdotool", "key", "--clearmodifiers", "--delay", str(delay), *chords], env=self.env)
         for chord in chords:
             codes = [self.keycodes[XK.string_to_keysym(MODIFIERS.get(key, key))] for key in chord.split("+")]
             for event, order in ((X.KeyPress, codes), (X.KeyRelease, codes[::-1])):
@@ -194,9 +194,6 @@ class XSession(contextlib.AbstractContextManager):
                 time.sleep(delay / 2000)
 
     def layout(self, name):
-        self.keycodes = self.keycodes or {  # the keymap the server started with, US
-            sym: code for code, syms in reversed(list(enumerate(self.xlib.get_keyboard_mapping(8, 248), 8)))
-            for sym in syms[:2]}
         run(["setxkbmap", name], env=self.env)
 
     def click(self, window, left, top=None):

@@ -19,7 +19,7 @@ def client_area(shot):
 
 
 def test_wayland_shows_generates_copies_and_closes(x):
-    # Weston shown as a window on x (x11 backend), so xdotool keys and `import` screenshots reach it.
+    # Weston shown as a window on x (x11 backend), so keys pressed through XTEST and `import` screenshots reach it.
     # Qt 6.4's Wayland client leaks the globals it binds (asan preset only).
     env = {k: v for k, v in x.env.items() if k != "DISPLAY"} | {
         "WAYLAND_DISPLAY": "wayland-hexlark", "QT_QPA_PLATFORM": "wayland",

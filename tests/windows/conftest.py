@@ -51,7 +51,7 @@ class Wine:
         thread now and then sleeps through the next copy until a new X event."""
         # Active first: Wine may see the activation after the click, and then
         # gives the focus back to the control that had it before; keys pressed
-        # through XTEST (layout()) come soon enough after it to meet that.
+        # through XTEST come soon enough after it to meet that.
         # On a busy machine the part has once not come at all: the keys are pressed again before giving up.
         for tries_left in (2, 1, 0):
             self.run("xdotool", "windowactivate", "--sync", self.window)
