@@ -100,7 +100,8 @@ def test_signed_program_and_package_then_an_unsigned_run(tmp_path):
     run(["msiextract", "-C", str(tmp_path), signed[0]])
     for path in signed:
         shown = run(["osslsigncode", "verify", "-CAfile", f"{tmp_path}/cert.pem", "-in", path]).stdout.decode()
-        assert {"Subject: /CN=Hexlark-Test", "Text description: Hexlark"} <= set(map(str.strip, shown.splitlines()))
+        shown = shown.replace("Subject: /", "Subject: ")  # as osslsigncode 2.5 writes a name; 2.14 writes none
+        assert {"Subject: CN=Hexlark-Test", "Text description: Hexlark"} <= set(map(str.strip, shown.splitlines()))
     # Another program inside, another package to Windows Installer.
     assert len({re.search(r"Revision number \(UUID\): (.*)", run(["msiinfo", "suminfo", msi]).stdout.decode())[1]
                 for msi in (MSI, signed[0])}) == 2
