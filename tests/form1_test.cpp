@@ -252,7 +252,6 @@ private slots:
         QTest::newRow("Alt+C") << "Text1" << (Qt::ALT | Qt::Key_C) << "clear copy:01-23-45-67-89-AB " + first << "Command3";
         QTest::newRow("Alt+A") << "Text1" << (Qt::ALT | Qt::Key_A) << "box:Hexlark v1.0, by Quillmoth|About " + first << "Command2";
         QTest::newRow("Enter") << "Text1" << QKeyCombination(Qt::Key_Return) << first << "Text1";
-        QTest::newRow("keypad Enter") << "Text1" << (Qt::KeypadModifier | Qt::Key_Enter) << first << "Text1";
         QTest::newRow("Escape") << "Text1" << QKeyCombination(Qt::Key_Escape) << first << "Text1";
         QTest::newRow("Tab from the box") << "Text1" << QKeyCombination(Qt::Key_Tab) << first << "Command1";
         QTest::newRow("Tab from Generate") << "Command1" << QKeyCombination(Qt::Key_Tab) << first << "Command3";
