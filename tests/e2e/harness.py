@@ -11,7 +11,8 @@ Fixtures (conftest.py) start everything a test needs and always stop it again:
 Helpers:
   run(cmd, timeout=60, env=None, check=True) -> CompletedProcess (bytes); a
       command that outlives its timeout fails the test, and never hangs it.
-  wait_for(probe, what, timeout=20) -> the first truthy value probe() returns.
+  wait_for(probe, what, timeout=20) -> the first truthy value probe() returns; what
+                              (or what() once the wait has failed) names it.
   x.env                       environment for programs on this display.
   x.start(cmd, env=None, name=None) -> Popen, stdout/stderr in x.tmp/<name>.log,
                               stopped (TERM, then KILL) when the session ends.
@@ -102,7 +103,7 @@ def wait_for(probe, what, timeout=20):
     deadline, pause = time.monotonic() + timeout, 0.05
     while not (found := probe()):
         if time.monotonic() > deadline:
-            pytest.fail(f"{what}: not within {timeout} s")
+            pytest.fail(f"{what() if callable(what) else what}: not within {timeout} s")
         # A probe may start a program: on a busy machine, where waits are long, ever fewer of them.
         time.sleep(pause)
         pause = min(pause * 1.5, 0.5)

@@ -38,7 +38,7 @@ class Wine:
             run([os.environ["HEXLARK_MINGW_CXX"], "-O2", "-static", "-o", helper,
                  f"{os.path.dirname(__file__)}/helper.cpp", "-loleacc", "-lole32", "-loleaut32"], timeout=120)
         proc = self.x.start(["wine", helper, *args], env=self.env, name=args[0], stdout=open(out, "w"))
-        wait_for(lambda: word in open(out).read(), f"the helper says {word}", 60)
+        wait_for(lambda: word in open(out).read(), lambda: f"the helper says {word} (it said {open(out).read()!r})", 60)
         proc.lines = lambda: [line.split("\t") for line in open(out).read().splitlines()]
         return proc
 
