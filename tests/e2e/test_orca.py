@@ -27,5 +27,5 @@ def test_orca_reads_the_address_and_tells_every_new_one(x):
                        ("a click on Generate", [])]:
         before = len(told())
         x.keys(app.window, *keys) if keys else x.click(app.window, "Generate")
-        wait_for(lambda: len(told()) > before, f"{name} is told: {spoken()[-200:]}")
+        wait_for(lambda: len(told()) > before, lambda: f"{name} is told: {spoken()[-200:]}")
     assert len(set(told())) == 5 and x.copied(app.window, "alt+c").decode() == told()[-1]

@@ -55,7 +55,7 @@ def test_window_opens_centred_on_the_primary_monitor_and_takes_each_monitor_s_sc
         assert frame()[3] > DOUBLE[1], "openbox drew no frame"
         # Within a pixel, which is two device pixels on the 2x monitor.
         centred = lambda f: abs(2 * f[0] + f[2] - 5760) <= 4 and abs(2 * f[1] + f[3] - 1080) <= 4
-        wait_for(lambda: centred(frame()), f"the frame centred on the primary (it is {frame()})", 5)
+        wait_for(lambda: centred(frame()), lambda: f"the frame centred on the primary (it is {frame()})", 5)
         for left, size in [(300, CLIENT), (2500, DOUBLE)]:  # to the other scale and back
             run(["xdotool", "windowmove", app.window, str(left), "300"], env=x.env)
             wait_for(lambda: x.geometry(app.window)[2:] == size, f"{size} at x = {left}", 5)
@@ -70,7 +70,7 @@ def test_window_opens_centred_in_the_work_area_beside_panels(x, scale):
     frame = lambda: x.frame(app.window)
     # The work area is (60, 100) to (1024, 768); within a pixel of the window's.
     wait_for(lambda: (lambda f: abs(2 * f[0] + f[2] - 1084) <= 2 * scale and abs(2 * f[1] + f[3] - 868) <= 2 * scale)(
-        frame()), f"the frame centred in the work area (it is {frame()})")
+        frame()), lambda: f"the frame centred in the work area (it is {frame()})")
 
 
 REFUSED = {"_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ"}
@@ -99,5 +99,5 @@ def test_fixed_window_stays_fixed_when_full_screen_or_maximized(wm, monitors):
                 wait_for(lambda: ("_NET_WM_STATE_SKIP_TASKBAR" in states()) == (change == "add"),
                          f"{wm} answers {change} {state}", 5)
                 wait_for(lambda: not states() & REFUSED and x.geometry(app.window) == place,
-                         f"{change} {state}: {x.geometry(app.window)} {states()}, not {place}", 5)
+                         lambda: f"{change} {state}: {x.geometry(app.window)} {states()}, not {place}", 5)
         assert app.proc.poll() is None, open(app.log).read()
